@@ -1,0 +1,13 @@
+#include "app/app_paths.h"
+
+AppPaths MakeAppPaths() {
+  AppPaths paths;
+  paths.applicationDirectory = std::u16string(u"C:\\") + std::u16string(ApplicationDirectoryName);
+  paths.localListPath = paths.applicationDirectory + u"\\local_list.txt";
+  paths.executablePath = paths.applicationDirectory + u"\\" + std::u16string(ExecutableName);
+  return paths;
+}
+
+std::u16string MakeInfoFilePath(const std::u16string& applicationDirectory) {
+  return applicationDirectory + u"\\cv3info.ini";
+}

@@ -1,0 +1,25 @@
+// Constants built into the launcher and the application paths derived from
+// them by plain concatenation.
+#ifndef APP_APP_PATHS_H_
+#define APP_APP_PATHS_H_
+
+#include <string>
+#include <string_view>
+
+#include "app/update_url.h"
+
+inline constexpr std::u16string_view BaseUrl = LAUNCHER_BASE_URL;
+inline constexpr std::u16string_view ServerListUrl = LAUNCHER_SERVER_LIST_URL;
+inline constexpr std::u16string_view ApplicationDirectoryName = u"corvane3";
+inline constexpr std::u16string_view ExecutableName = u"crv3v2.exe";
+
+struct AppPaths {
+  std::u16string applicationDirectory;  // C:\corvane3, no trailing separator
+  std::u16string localListPath;         // ...\local_list.txt
+  std::u16string executablePath;        // ...\crv3v2.exe
+};
+
+AppPaths MakeAppPaths();
+std::u16string MakeInfoFilePath(const std::u16string& applicationDirectory);
+
+#endif  // APP_APP_PATHS_H_

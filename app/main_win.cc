@@ -1,0 +1,15 @@
+// The launcher's entry point: the GUI entry in its UTF-16 form.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/platform_win.h"
+#include "app/update_run.h"
+#include "app/wide_string_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  // Registers the common-control classes, among them the progress bar.
+  InitCommonControls();
+  WindowsPlatform platform(instance);
+  return RunUpdate(FromWide(commandLine), platform);
+}

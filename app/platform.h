@@ -1,0 +1,58 @@
+// The narrow interface through which the update run and the update pass reach
+// Windows. The launcher implements it with Win32 calls (platform_win.cc); the
+// unit tests replace it with a fake that records every call.
+#ifndef APP_PLATFORM_H_
+#define APP_PLATFORM_H_
+
+#include <string>
+#include <vector>
+
+// MessageBoxW icon flags; every box has the OK button only and no owner.
+enum class MessageIcon : unsigned {
+  kError = 0x10,
+  kWarning = 0x30,
+  kInformation = 0x40,
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // File system. PathExists is true for a file or a directory.
+  virtual bool PathExists(const std::u16string& path) = 0;
+  // Creates one directory whose parent exists; true when it was created or
+  // already existed.
+  virtual bool MakeDirectory(const std::u16string& path) = 0;
+  // Whole-file bytes; empty when missing, unreadable or empty.
+  virtual std::string ReadTextFile(const std::u16string& path) = 0;
+  // Replaces the file with exactly these bytes; failures go unnoticed.
+  virtual void WriteTextFile(const std::u16string& path, const std::string& text) = 0;
+
+  // Network. An empty list means that none was obtained.
+  virtual std::string FetchServerList() = 0;
+  virtual bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
+                            const std::u16string& displayName) = 0;
+
+  // Processes: terminates running copies of the named executables and waits
+  // for them; false when one is still running.
+  virtual bool CloseRunningApplications(const std::vector<std::u16string>& names) = 0;
+
+  // User interface.
+  virtual void ShowMessage(const std::u16string& text, const std::u16string& caption,
+                           MessageIcon icon) = 0;
+  virtual void CreateProgressWindow() = 0;
+  virtual void SetFileListText(const std::vector<std::u16string>& names) = 0;
+  virtual void SetOverallProgressText(int current, int total) = 0;
+  virtual void ResetProgressBar() = 0;
+  virtual void DestroyProgressWindow() = 0;
+
+  // Shell.
+  virtual void CreateDesktopShortcut(const std::u16string& target,
+                                     const std::u16string& workingDirectory,
+                                     const std::u16string& iconPath) = 0;
+  // Starts a program with the "open" verb; the result is not examined.
+  virtual void StartProgram(const std::u16string& file, const std::u16string& parameters,
+                            const std::u16string& directory) = 0;
+};
+
+#endif  // APP_PLATFORM_H_

@@ -1,0 +1,37 @@
+#ifndef APP_PLATFORM_WIN_H_
+#define APP_PLATFORM_WIN_H_
+
+#include <windows.h>
+
+#include "app/platform.h"
+
+// Platform on Win32: each operation is one subsystem's Windows call.
+class WindowsPlatform final : public Platform {
+ public:
+  explicit WindowsPlatform(HINSTANCE instance) : instance_(instance) {}
+
+  bool PathExists(const std::u16string& path) override;
+  bool MakeDirectory(const std::u16string& path) override;
+  std::string ReadTextFile(const std::u16string& path) override;
+  void WriteTextFile(const std::u16string& path, const std::string& text) override;
+  std::string FetchServerList() override;
+  bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
+                    const std::u16string& displayName) override;
+  bool CloseRunningApplications(const std::vector<std::u16string>& names) override;
+  void ShowMessage(const std::u16string& text, const std::u16string& caption,
+                   MessageIcon icon) override;
+  void CreateProgressWindow() override;
+  void SetFileListText(const std::vector<std::u16string>& names) override;
+  void SetOverallProgressText(int current, int total) override;
+  void ResetProgressBar() override;
+  void DestroyProgressWindow() override;
+  void CreateDesktopShortcut(const std::u16string& target, const std::u16string& workingDirectory,
+                             const std::u16string& iconPath) override;
+  void StartProgram(const std::u16string& file, const std::u16string& parameters,
+                    const std::u16string& directory) override;
+
+ private:
+  HINSTANCE instance_;
+};
+
+#endif  // APP_PLATFORM_WIN_H_

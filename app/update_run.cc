@@ -1,0 +1,69 @@
+#include "app/update_run.h"
+
+#include <string>
+
+#include "app/app_paths.h"
+#include "app/command_line.h"
+#include "app/platform.h"
+#include "app/update_pass.h"
+
+namespace {
+
+constexpr char16_t kErrorCaption[] = u"오류";
+constexpr char16_t kNoticeCaption[] = u"알림";
+constexpr char16_t kCannotCreateDirectory[] = u"설치 폴더를 생성할 수 없습니다.\n권한을 확인하세요.";
+constexpr char16_t kCannotReachServer[] = u"서버에 연결할 수 없습니다.\n인터넷 연결을 확인하세요.";
+constexpr char16_t kExecutableMissing[] = u"실행 파일을 찾을 수 없습니다.\n다시 실행해주세요.";
+
+// Only the last path component is created; "C:\" is taken to exist. A plain
+// file of that name counts as existing.
+bool EnsureApplicationDirectory(Platform& platform, const std::u16string& directory) {
+  return platform.PathExists(directory) || platform.MakeDirectory(directory);
+}
+
+// No list was obtained: start what is installed, unchanged, or say why not.
+int StartOffline(Platform& platform, const AppPaths& paths, const CommandLineOptions& options) {
+  if (!platform.PathExists(paths.executablePath)) {
+    platform.ShowMessage(kCannotReachServer, kErrorCaption, MessageIcon::kError);
+    return 1;
+  }
+  platform.StartProgram(paths.executablePath, options.launchParameters,
+                        paths.applicationDirectory);
+  return 0;
+}
+
+// The shortcut always points at the application and starts in its
+// directory; only its icon follows the program that is about to start.
+int StartApplication(Platform& platform, const AppPaths& paths, const CommandLineOptions& options) {
+  const std::u16string& target =
+      options.executableOverride.empty() ? paths.executablePath : options.executableOverride;
+  if (!platform.PathExists(target)) {
+    platform.CreateDesktopShortcut(paths.executablePath, paths.applicationDirectory,
+                                   paths.executablePath);
+    platform.ShowMessage(kExecutableMissing, kNoticeCaption, MessageIcon::kInformation);
+    return 1;
+  }
+  platform.CreateDesktopShortcut(paths.executablePath, paths.applicationDirectory, target);
+  platform.StartProgram(target, options.launchParameters, paths.applicationDirectory);
+  return 0;
+}
+
+}  // namespace
+
+int RunUpdate(std::u16string_view commandLine, Platform& platform) {
+  const CommandLineOptions options = ParseCommandLine(commandLine);
+  const AppPaths paths = MakeAppPaths();
+
+  if (!EnsureApplicationDirectory(platform, paths.applicationDirectory)) {
+    platform.ShowMessage(kCannotCreateDirectory, kErrorCaption, MessageIcon::kError);
+    return 1;
+  }
+
+  const std::string serverText = platform.FetchServerList();
+  if (serverText.empty()) return StartOffline(platform, paths, options);
+
+  // A cancelled update has already told the user; nothing is started.
+  if (!RunUpdatePass(serverText, platform, paths)) return 0;
+
+  return StartApplication(platform, paths, options);
+}

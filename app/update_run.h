@@ -1,0 +1,12 @@
+// One run of the launcher, from the command line to the start of the
+// application. Returns the process exit code (0 or 1).
+#ifndef APP_UPDATE_RUN_H_
+#define APP_UPDATE_RUN_H_
+
+#include <string_view>
+
+class Platform;
+
+int RunUpdate(std::u16string_view commandLine, Platform& platform);
+
+#endif  // APP_UPDATE_RUN_H_

@@ -1,0 +1,22 @@
+# The update server's base URL is fixed at build time. Only the scheme and
+# host may vary: the path must be /cv3down/, and the whole value must consist
+# of characters the URL encoder passes unchanged, so that only file names are
+# ever percent-encoded.
+set(UPDATE_BASE_URL "" CACHE STRING "Update server base URL, e.g. https://updates.example.com/cv3down/")
+
+if(NOT WIN32 AND UPDATE_BASE_URL STREQUAL "")
+  # Native builds only run unit tests, which never reach a server.
+  set(UPDATE_BASE_URL "https://update.test/cv3down/")
+endif()
+if(UPDATE_BASE_URL STREQUAL "")
+  message(FATAL_ERROR "UPDATE_BASE_URL is not set: name the update server, e.g. -DUPDATE_BASE_URL=https://updates.example.com/cv3down/")
+endif()
+if(NOT UPDATE_BASE_URL MATCHES "^https?://[A-Za-z0-9._~:-]+/cv3down/$")
+  message(FATAL_ERROR "UPDATE_BASE_URL '${UPDATE_BASE_URL}' must be http(s)://HOST[:PORT]/cv3down/ "
+                      "with only letters, digits and - _ . ~ : in the host part")
+endif()
+if(UPDATE_BASE_URL MATCHES "\\.invalid[:/]")
+  message(WARNING "UPDATE_BASE_URL names the placeholder host '${UPDATE_BASE_URL}': a release must name the vendor's server")
+endif()
+
+configure_file(${CMAKE_SOURCE_DIR}/app/update_url.h.in ${CMAKE_BINARY_DIR}/generated/app/update_url.h @ONLY)

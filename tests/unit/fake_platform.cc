@@ -1,0 +1,122 @@
+#include "tests/unit/fake_platform.h"
+
+namespace {
+
+std::string Join(const std::vector<std::u16string>& names) {
+  std::string joined;
+  for (const auto& name : names) joined += (joined.empty() ? "" : ",") + Utf8(name);
+  return joined;
+}
+
+}  // namespace
+
+std::string Utf8(const std::u16string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+bool FakePlatform::PathExists(const std::u16string& path) {
+  calls.push_back("PathExists(" + Utf8(path) + ")");
+  return existingPaths.count(path) > 0;
+}
+
+bool FakePlatform::MakeDirectory(const std::u16string& path) {
+  calls.push_back("MakeDirectory(" + Utf8(path) + ")");
+  if (creatableDirectories.count(path) == 0) return false;
+  existingPaths.insert(path);
+  return true;
+}
+
+std::string FakePlatform::ReadTextFile(const std::u16string& path) {
+  calls.push_back("ReadTextFile(" + Utf8(path) + ")");
+  const auto found = files.find(path);
+  return found == files.end() ? std::string() : found->second;
+}
+
+void FakePlatform::WriteTextFile(const std::u16string& path, const std::string& text) {
+  calls.push_back("WriteTextFile(" + Utf8(path) + ")");
+  files[path] = text;
+}
+
+std::string FakePlatform::FetchServerList() {
+  calls.push_back("FetchServerList()");
+  return serverList;
+}
+
+bool FakePlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,
+                                const std::u16string& displayName) {
+  calls.push_back("DownloadFile(" + Utf8(url) + "|" + Utf8(localPath) + "|" + Utf8(displayName) +
+                  ")");
+  if (failingDownloads.count(url) > 0) return false;
+  existingPaths.insert(localPath);
+  return true;
+}
+
+bool FakePlatform::CloseRunningApplications(const std::vector<std::u16string>& names) {
+  calls.push_back("CloseRunningApplications(" + Join(names) + ")");
+  return closeResult;
+}
+
+void FakePlatform::ShowMessage(const std::u16string& text, const std::u16string& caption,
+                               MessageIcon icon) {
+  calls.push_back("ShowMessage(" + Utf8(text) + "|" + Utf8(caption) + "|" +
+                  std::to_string(static_cast<unsigned>(icon)) + ")");
+}
+
+void FakePlatform::CreateProgressWindow() { calls.push_back("CreateProgressWindow()"); }
+
+void FakePlatform::SetFileListText(const std::vector<std::u16string>& names) {
+  calls.push_back("SetFileListText(" + Join(names) + ")");
+}
+
+void FakePlatform::SetOverallProgressText(int current, int total) {
+  calls.push_back("SetOverallProgressText(" + std::to_string(current) + "/" +
+                  std::to_string(total) + ")");
+}
+
+void FakePlatform::ResetProgressBar() { calls.push_back("ResetProgressBar()"); }
+
+void FakePlatform::DestroyProgressWindow() { calls.push_back("DestroyProgressWindow()"); }
+
+void FakePlatform::CreateDesktopShortcut(const std::u16string& target,
+                                         const std::u16string& workingDirectory,
+                                         const std::u16string& iconPath) {
+  calls.push_back("CreateDesktopShortcut(" + Utf8(target) + "|" + Utf8(workingDirectory) + "|" +
+                  Utf8(iconPath) + ")");
+}
+
+void FakePlatform::StartProgram(const std::u16string& file, const std::u16string& parameters,
+                                const std::u16string& directory) {
+  calls.push_back("StartProgram(" + Utf8(file) + "|" + Utf8(parameters) + "|" + Utf8(directory) +
+                  ")");
+}
+
+std::vector<std::string> FakePlatform::CallsTo(const std::string& prefix) const {
+  std::vector<std::string> matching;
+  for (const auto& call : calls) {
+    if (call.rfind(prefix, 0) == 0) matching.push_back(call);
+  }
+  return matching;
+}

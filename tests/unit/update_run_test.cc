@@ -1,0 +1,96 @@
+#include "app/update_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/unit/fake_platform.h"
+
+namespace {
+
+using testing::ElementsAre;
+
+const std::string kDirectory = "C:\\corvane3";
+const std::string kExecutable = "C:\\corvane3\\crv3v2.exe";
+const std::u16string kDirectory16 = u"C:\\corvane3";
+const std::u16string kExecutable16 = u"C:\\corvane3\\crv3v2.exe";
+
+class UpdateRunTest : public testing::Test {
+ protected:
+  void SetUp() override { platform.existingPaths.insert(kDirectory16); }
+
+  // The calls that the user or the system can see.
+  std::vector<std::string> VisibleCalls() const {
+    std::vector<std::string> visible;
+    for (const auto& call : platform.calls) {
+      if (call.rfind("ShowMessage", 0) == 0 || call.rfind("StartProgram", 0) == 0 ||
+          call.rfind("CreateDesktopShortcut", 0) == 0 || call.rfind("MakeDirectory", 0) == 0) {
+        visible.push_back(call);
+      }
+    }
+    return visible;
+  }
+
+  FakePlatform platform;
+};
+
+TEST_F(UpdateRunTest, CreatesMissingDirectoryOrStopsWithError) {
+  platform.existingPaths.clear();
+  EXPECT_EQ(RunUpdate(u"", platform), 1);
+  EXPECT_THAT(VisibleCalls(),
+              ElementsAre("MakeDirectory(" + kDirectory + ")",
+                          "ShowMessage(설치 폴더를 생성할 수 없습니다.\n권한을 확인하세요.|오류|16)"));
+  EXPECT_TRUE(platform.CallsTo("FetchServerList").empty());
+
+  FakePlatform creatable;
+  creatable.creatableDirectories.insert(kDirectory16);
+  creatable.existingPaths.insert(kExecutable16);
+  EXPECT_EQ(RunUpdate(u"", creatable), 0);
+  EXPECT_EQ(creatable.CallsTo("FetchServerList").size(), 1u);
+}
+
+TEST_F(UpdateRunTest, OfflineStartsInstalledProgramIgnoringOverride) {
+  platform.existingPaths.insert(kExecutable16);
+  platform.existingPaths.insert(u"D:\\other.exe");
+  EXPECT_EQ(RunUpdate(u"D:\\other.exe /updated", platform), 0);
+  EXPECT_THAT(VisibleCalls(),
+              ElementsAre("StartProgram(" + kExecutable + "|/updated|" + kDirectory + ")"));
+}
+
+TEST_F(UpdateRunTest, OfflineWithoutProgramShowsServerError) {
+  EXPECT_EQ(RunUpdate(u"", platform), 1);
+  EXPECT_THAT(VisibleCalls(),
+              ElementsAre("ShowMessage(서버에 연결할 수 없습니다.\n인터넷 연결을 확인하세요.|오류|16)"));
+}
+
+TEST_F(UpdateRunTest, OnlineWritesShortcutThenStartsProgram) {
+  platform.serverList = "crv3v2.exe|1\n";
+  platform.existingPaths.insert(kExecutable16);
+  EXPECT_EQ(RunUpdate(u"/updated", platform), 0);
+  EXPECT_THAT(VisibleCalls(),
+              ElementsAre("CreateDesktopShortcut(" + kExecutable + "|" + kDirectory + "|" +
+                              kExecutable + ")",
+                          "StartProgram(" + kExecutable + "|/updated|" + kDirectory + ")"));
+}
+
+TEST_F(UpdateRunTest, OverrideIsStartedAndGivesOnlyTheIcon) {
+  platform.serverList = "a|1\n";
+  platform.existingPaths.insert(u"D:\\tool.exe");
+  EXPECT_EQ(RunUpdate(u"\"D:\\tool.exe\"", platform), 0);
+  EXPECT_THAT(VisibleCalls(),
+              ElementsAre("CreateDesktopShortcut(" + kExecutable + "|" + kDirectory +
+                              "|D:\\tool.exe)",
+                          "StartProgram(D:\\tool.exe||" + kDirectory + ")"));
+}
+
+TEST_F(UpdateRunTest, MissingProgramWritesShortcutFirstThenTellsUser) {
+  platform.serverList = "a|1\n";
+  platform.existingPaths.insert(kExecutable16);
+  // "/UPDATED" is not the switch, so it names a program that does not exist.
+  EXPECT_EQ(RunUpdate(u"/UPDATED", platform), 1);
+  EXPECT_THAT(VisibleCalls(),
+              ElementsAre("CreateDesktopShortcut(" + kExecutable + "|" + kDirectory + "|" +
+                              kExecutable + ")",
+                          "ShowMessage(실행 파일을 찾을 수 없습니다.\n다시 실행해주세요.|알림|64)"));
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+// Which listed files an update run downloads, and under which name each one
+// is stored in the application directory.
+#ifndef APP_UPDATE_SELECTION_H_
+#define APP_UPDATE_SELECTION_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lists/version_list.h"
+
+// True when a file or directory exists at path.
+using PathExistsTest = std::function<bool(const std::u16string& path)>;
+
+// The server list's names, in its order, converted to UTF-16, that are newer
+// on the server than recorded (the info list decides alone for the names it
+// holds, else the local list), not recorded at all, or recorded as current
+// but missing from applicationDirectory.
+std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
+                                            const VersionList& localList,
+                                            const VersionList& infoList,
+                                            const std::u16string& applicationDirectory,
+                                            const PathExistsTest& pathExists);
+
+// A name ending in ".i.zip" (ASCII case ignored) is stored as ".ini"; every
+// other name is stored as listed.
+std::u16string LocalFileName(const std::u16string& name);
+
+#endif  // APP_UPDATE_SELECTION_H_

@@ -1,0 +1,40 @@
+#include "process/executable_names.h"
+
+#include <algorithm>
+
+#include "lists/ansi.h"
+#include "lists/version_list.h"
+
+namespace {
+
+constexpr std::string_view kExecutableEnding = ".exe";
+
+char FoldAsciiCase(char byte) {
+  return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
+}
+
+bool HasExecutableEnding(std::string_view name) {
+  if (name.size() < kExecutableEnding.size()) return false;
+  const std::string_view ending = name.substr(name.size() - kExecutableEnding.size());
+  return std::equal(ending.begin(), ending.end(), kExecutableEnding.begin(),
+                    [](char byte, char wanted) { return FoldAsciiCase(byte) == wanted; });
+}
+
+// The part of the line's file field after its last separator; either
+// separator counts, as both work on Windows.
+std::string_view BaseName(std::string_view line) {
+  const std::string_view file = line.substr(0, line.find('|'));
+  const size_t separator = file.find_last_of("/\\");
+  return separator == std::string_view::npos ? file : file.substr(separator + 1);
+}
+
+}  // namespace
+
+std::vector<std::u16string> CollectExecutableNames(std::string_view serverText) {
+  std::vector<std::u16string> names;
+  ReadListLines(serverText, [&names](std::string_view line) {
+    const std::string_view base = BaseName(line);
+    if (HasExecutableEnding(base)) names.push_back(AnsiToWide(std::string(base)));
+  });
+  return names;
+}

@@ -1,0 +1,395 @@
+// Runs one program with an exact command line and reports, as one JSON object
+// per line on stdout, what a user would have seen: every message box (closed
+// with OK once read), samples of the download progress window, other windows
+// the program opened, its exit code, and afterwards the desktop shortcut.
+//
+//   bench_driver.exe PROGRAM COMMAND_LINE_FILE [options]
+//
+// COMMAND_LINE_FILE holds the whole command line in UTF-16LE without a byte
+// order mark, so that no layer re-quotes or re-encodes it on the way.
+// Options:
+//   --timeout-ms N       terminate the program after N ms (default 60000)
+//   --sample-ms N        polling interval (default 20)
+//   --shortcut NAME      after the exit, read DESKTOP\NAME (UTF-16LE hex)
+//   --keep-boxes         leave message boxes open (the program then hangs)
+//   --child-wait-ms N    after the exit, wait up to N ms for the programs it
+//                        started (default 15000)
+//
+// Windows of other processes are read with calls that never wait on their
+// thread (GetWindowTextW reads the stored title of a foreign window) or with
+// a short SendMessageTimeoutW: the progress window is only pumped while a
+// transfer runs.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/scoped_win.h"
+
+namespace {
+
+constexpr UINT kSendTimeoutMs = 200;
+constexpr int kMessageBoxIconId = 0x0440;  // stc1, the icon static of a message box
+
+DWORD g_start_ticks = 0;
+
+// JSON string with every non-ASCII unit escaped, so that lone surrogates and
+// all of UTF-16 survive exactly and the output is plain ASCII.
+std::string Quote(const std::wstring& text) {
+  std::string out = "\"";
+  for (wchar_t unit : text) {
+    if (unit == L'"' || unit == L'\\') {
+      out += '\\';
+      out += static_cast<char>(unit);
+    } else if (unit >= 0x20 && unit < 0x7f) {
+      out += static_cast<char>(unit);
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(unit));
+      out += escape;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Number(long long value) { return std::to_string(value); }
+
+void Emit(const std::string& event, const std::string& fields) {
+  std::string line = "{\"event\":\"" + event + "\",\"time_ms\":" +
+                     Number(GetTickCount() - g_start_ticks) + fields + "}\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()),
+            &written, nullptr);
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t buffer[8192] = {};
+  GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer)));
+  return buffer;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t buffer[256] = {};
+  GetClassNameW(window, buffer, static_cast<int>(std::size(buffer)));
+  return buffer;
+}
+
+std::string Hex(unsigned long long value) {
+  char buffer[24];
+  std::snprintf(buffer, sizeof buffer, "\"0x%llx\"", value);
+  return buffer;
+}
+
+std::string RectJson(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  return "[" + Number(r.left) + "," + Number(r.top) + "," + Number(r.right) + "," +
+         Number(r.bottom) + "]";
+}
+
+std::string StylesJson(HWND window) {
+  return ",\"style\":" + Hex(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))) +
+         ",\"ex_style\":" + Hex(static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+}
+
+// The result of a message to another process's window, or null when it does
+// not answer in time.
+std::string AskWindow(HWND window, UINT message, WPARAM wparam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, message, wparam, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                           kSendTimeoutMs, &result)) {
+    return "null";
+  }
+  return Number(static_cast<int>(result));
+}
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+std::string ControlsJson(HWND parent, bool ask_progress_bars) {
+  std::string out = "[";
+  for (HWND child : Children(parent)) {
+    if (out.size() > 1) out += ",";
+    const std::wstring class_name = ClassName(child);
+    out += "{\"id\":" + Number(GetDlgCtrlID(child)) + ",\"class\":" + Quote(class_name) +
+           ",\"text\":" + Quote(WindowText(child)) + ",\"rect\":" + RectJson(child) +
+           StylesJson(child) + ",\"visible\":" + (IsWindowVisible(child) ? "true" : "false");
+    if (ask_progress_bars && lstrcmpiW(class_name.c_str(), PROGRESS_CLASSW) == 0) {
+      out += ",\"low\":" + AskWindow(child, PBM_GETRANGE, TRUE) +
+             ",\"high\":" + AskWindow(child, PBM_GETRANGE, FALSE) +
+             ",\"pos\":" + AskWindow(child, PBM_GETPOS, 0);
+    }
+    out += "}";
+  }
+  return out + "]";
+}
+
+std::string WindowJson(HWND window, bool ask_progress_bars) {
+  return ",\"hwnd\":" + Hex(reinterpret_cast<ULONG_PTR>(window)) +
+         ",\"class\":" + Quote(ClassName(window)) + ",\"title\":" + Quote(WindowText(window)) +
+         ",\"rect\":" + RectJson(window) + StylesJson(window) +
+         ",\"visible\":" + (IsWindowVisible(window) ? "true" : "false") +
+         ",\"owner\":" + Hex(reinterpret_cast<ULONG_PTR>(GetWindow(window, GW_OWNER))) +
+         ",\"controls\":" + ControlsJson(window, ask_progress_bars);
+}
+
+struct WindowSearch {
+  DWORD process_id;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindowOfProcess(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner_process = 0;
+  GetWindowThreadProcessId(window, &owner_process);
+  if (owner_process == search->process_id) search->found.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindowsOf(DWORD process_id) {
+  WindowSearch search{process_id, {}};
+  EnumWindows(CollectWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A message box is reported once its text is in place, then closed with OK.
+// The icon static's presence is reported; which icon it shows cannot be read
+// from another process (icon handles are per process), so the bench takes the
+// exact style from a relay trace of MessageBoxW.
+class Watcher {
+ public:
+  Watcher(DWORD process_id, bool keep_boxes) : process_id_(process_id), keep_boxes_(keep_boxes) {}
+
+  void Poll() {
+    for (HWND window : TopLevelWindowsOf(process_id_)) {
+      const std::wstring class_name = ClassName(window);
+      if (class_name == L"#32770") {
+        HandleMessageBox(window);
+      } else if (class_name == L"DownloadProgressClass") {
+        SampleProgressWindow(window);
+      } else if (class_name != L"IME" && seen_.insert(window).second) {
+        Emit("window", WindowJson(window, false));
+      }
+    }
+  }
+
+ private:
+  void HandleMessageBox(HWND box) {
+    if (answered_.count(box)) return;
+    HWND text_control = GetDlgItem(box, 0xFFFF);
+    const std::wstring text = text_control ? WindowText(text_control) : L"";
+    if (text.empty() || !IsWindowVisible(box)) return;  // still being built
+    HWND icon = GetDlgItem(box, kMessageBoxIconId);
+    Emit("message_box", ",\"caption\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(text) +
+                            ",\"has_icon\":" +
+                            (icon && IsWindowVisible(icon) ? "true" : "false") +
+                            WindowJson(box, false));
+    answered_.insert(box);
+    if (!keep_boxes_) PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+
+  void SampleProgressWindow(HWND window) {
+    std::string sample = WindowJson(window, true);
+    if (sample == last_progress_sample_) return;
+    last_progress_sample_ = sample;
+    Emit("progress", sample);
+  }
+
+  DWORD process_id_;
+  bool keep_boxes_;
+  std::set<HWND> answered_;
+  std::set<HWND> seen_;
+  std::string last_progress_sample_;
+};
+
+// Programs started by the watched process, opened as soon as they are seen so
+// that their exit can be awaited and reported after the watched one is gone.
+class ChildTracker {
+ public:
+  explicit ChildTracker(DWORD parent_id) : parent_id_(parent_id) {}
+
+  void Poll() {
+    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.IsValid()) return;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+      if (entry.th32ParentProcessID != parent_id_ || children_.count(entry.th32ProcessID)) continue;
+      // Wine starts its desktop process from the first program that opens a
+      // window; it is not the program's doing and never exits.
+      if (lstrcmpiW(entry.szExeFile, L"explorer.exe") == 0) continue;
+      auto& child = children_[entry.th32ProcessID];
+      child.name = entry.szExeFile;
+      child.process = std::make_unique<ScopedHandle>(
+          OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    }
+  }
+
+  void WaitAndReport(DWORD wait_ms) {
+    const DWORD deadline = GetTickCount() + wait_ms;
+    for (auto& [id, child] : children_) {
+      DWORD exit_code = STILL_ACTIVE;
+      if (child.process->IsValid()) {
+        const LONG left = static_cast<LONG>(deadline - GetTickCount());
+        WaitForSingleObject(child.process->Get(), left > 0 ? left : 0);
+        GetExitCodeProcess(child.process->Get(), &exit_code);
+      }
+      Emit("child", ",\"pid\":" + Number(id) + ",\"name\":" + Quote(child.name) +
+                        ",\"running\":" + (exit_code == STILL_ACTIVE ? "true" : "false") +
+                        ",\"code\":" + Number(exit_code));
+    }
+  }
+
+ private:
+  struct Child {
+    std::wstring name;
+    std::unique_ptr<ScopedHandle> process;
+  };
+  DWORD parent_id_;
+  std::map<DWORD, Child> children_;
+};
+
+std::wstring ReadCommandLine(const wchar_t* path) {
+  ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+  if (!file.IsValid()) return {};
+  std::wstring text(GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
+  DWORD read = 0;
+  ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read,
+           nullptr);
+  text.resize(read / sizeof(wchar_t));
+  return text;
+}
+
+std::wstring FromHex(const wchar_t* hex) {
+  std::wstring out;
+  for (const wchar_t* p = hex; p[0] && p[1] && p[2] && p[3]; p += 4) {
+    out += static_cast<wchar_t>(std::wcstoul(std::wstring(p, 4).c_str(), nullptr, 16));
+  }
+  return out;
+}
+
+// Reads the shortcut back through the shell, as Explorer would see it.
+void ReportShortcut(const std::wstring& name) {
+  wchar_t desktop[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
+  const std::wstring path = std::wstring(desktop) + L"\\" + name;
+  std::string fields = ",\"path\":" + Quote(path);
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    Emit("shortcut", fields + ",\"exists\":false");
+    return;
+  }
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    ScopedComPtr<IShellLinkW> link;
+    ScopedComPtr<IPersistFile> file;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.ReceiveVoid())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) ||
+        FAILED(file->Load(path.c_str(), STGM_READ))) {
+      Emit("shortcut", fields + ",\"exists\":true,\"readable\":false");
+    } else {
+      wchar_t target[MAX_PATH] = {}, directory[MAX_PATH] = {}, icon[MAX_PATH] = {},
+              arguments[1024] = {}, description[1024] = {};
+      int icon_index = -1, show = 0;
+      WORD hotkey = 0;
+      link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+      link->GetWorkingDirectory(directory, MAX_PATH);
+      link->GetIconLocation(icon, MAX_PATH, &icon_index);
+      link->GetArguments(arguments, 1024);
+      link->GetDescription(description, 1024);
+      link->GetShowCmd(&show);
+      link->GetHotkey(&hotkey);
+      Emit("shortcut", fields + ",\"exists\":true,\"readable\":true,\"target\":" + Quote(target) +
+                           ",\"working_directory\":" + Quote(directory) +
+                           ",\"icon\":" + Quote(icon) + ",\"icon_index\":" + Number(icon_index) +
+                           ",\"arguments\":" + Quote(arguments) +
+                           ",\"description\":" + Quote(description) +
+                           ",\"show_command\":" + Number(show) + ",\"hotkey\":" + Number(hotkey));
+    }
+  }
+  CoUninitialize();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  g_start_ticks = GetTickCount();
+  if (argc < 3) {
+    std::fputs("usage: bench_driver PROGRAM COMMAND_LINE_FILE [options]\n", stderr);
+    return 2;
+  }
+  DWORD timeout_ms = 60000, sample_ms = 20, child_wait_ms = 15000;
+  bool keep_boxes = false;
+  std::wstring shortcut;
+  for (int i = 3; i < argc; ++i) {
+    const std::wstring option = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (option == L"--timeout-ms" && has_value) {
+      timeout_ms = std::wcstoul(argv[++i], nullptr, 10);
+    } else if (option == L"--sample-ms" && has_value) {
+      sample_ms = std::wcstoul(argv[++i], nullptr, 10);
+    } else if (option == L"--shortcut" && has_value) {
+      shortcut = FromHex(argv[++i]);
+    } else if (option == L"--child-wait-ms" && has_value) {
+      child_wait_ms = std::wcstoul(argv[++i], nullptr, 10);
+    } else if (option == L"--keep-boxes") {
+      keep_boxes = true;
+    }
+  }
+
+  const std::wstring command_line = ReadCommandLine(argv[2]);
+  std::wstring writable_command_line = command_line;  // CreateProcessW may write to it
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(argv[1], writable_command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    Emit("start_failed", ",\"error\":" + Number(GetLastError()));
+    return 2;
+  }
+  ScopedHandle process(info.hProcess);
+  ScopedHandle thread(info.hThread);
+  Emit("started", ",\"pid\":" + Number(info.dwProcessId) + ",\"command_line\":" +
+                      Quote(command_line));
+
+  Watcher watcher(info.dwProcessId, keep_boxes);
+  ChildTracker children(info.dwProcessId);
+  const DWORD deadline = GetTickCount() + timeout_ms;
+  while (WaitForSingleObject(process.Get(), sample_ms) == WAIT_TIMEOUT) {
+    watcher.Poll();
+    children.Poll();
+    if (static_cast<LONG>(GetTickCount() - deadline) > 0) {
+      Emit("timeout", "");
+      TerminateProcess(process.Get(), 259);
+      WaitForSingleObject(process.Get(), INFINITE);
+    }
+  }
+  DWORD exit_code = 0;
+  GetExitCodeProcess(process.Get(), &exit_code);
+  Emit("exit", ",\"code\":" + Number(exit_code));
+  children.Poll();
+  children.WaitAndReport(child_wait_ms);
+  if (!shortcut.empty()) ReportShortcut(shortcut);
+  return 0;
+}

@@ -1,0 +1,18 @@
+// The status callback handed to URLDownloadToFileW for one file.
+#ifndef DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_
+#define DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_
+
+#include <urlmon.h>
+#include <windows.h>
+
+#include <string>
+
+#include "download/download_response.h"
+
+// A new callback that shows displayName and its progress in the progress
+// window and fills response. The caller owns the one reference it starts
+// with; the object deletes itself when its last reference is released.
+IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
+                                         DownloadResponse* response);
+
+#endif  // DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_

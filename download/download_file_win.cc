@@ -1,0 +1,128 @@
+#include "download/download_file.h"
+
+#include <urlmon.h>
+#include <wininet.h>
+#include <windows.h>
+
+#include "app/scoped_win.h"
+#include "app/wide_string_win.h"
+#include "download/download_callback_win.h"
+#include "download/download_response.h"
+#include "download/url_encode.h"
+
+namespace {
+
+constexpr char16_t kPathSeparators[] = u"\\/";
+
+DWORD AttributesOf(const std::u16string& path) { return GetFileAttributesW(AsWide(path)); }
+
+bool IsFolder(const std::u16string& path) {
+  const DWORD attributes = AttributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A new empty file with a unique name in a folder, deleted again unless it is
+// moved over its target. The transfer is written here first so that a failed
+// or cut-off download never touches the installed file.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::u16string& folder) {
+    wchar_t name[MAX_PATH] = {};
+    if (GetTempFileNameW(AsWide(folder), L"cv3", 0, name) != 0) path_ = FromWide(name);
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (!path_.empty()) DeleteFileW(AsWide(path_));
+  }
+
+  bool IsValid() const { return !path_.empty(); }
+  const std::u16string& path() const { return path_; }
+
+  // False when the size cannot be read.
+  bool GetSize(uint64_t* size) const {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(AsWide(path_), GetFileExInfoStandard, &data)) return false;
+    *size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    return true;
+  }
+
+  // Replaces target with this file in one step; afterwards there is nothing
+  // left to delete.
+  bool MoveOver(const std::u16string& target) {
+    if (!MoveFileExW(AsWide(path_), AsWide(target),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return false;
+    }
+    path_.clear();
+    return true;
+  }
+
+ private:
+  std::u16string path_;
+};
+
+HRESULT RunTransfer(const std::u16string& encodedUrl, const std::u16string& path,
+                    const std::u16string& displayName, DownloadResponse* response) {
+  // References the platform takes are its own; the object goes with the last
+  // one, normally when this function releases the first.
+  ScopedComPtr<IBindStatusCallback> callback;
+  *callback.Receive() = NewDownloadCallback(displayName, response);
+  return URLDownloadToFileW(nullptr, AsWide(encodedUrl), AsWide(path), 0, callback.Get());
+}
+
+// Runs the transfer into file; true when the platform reported it done and
+// the answer was the whole body of an HTTP success.
+bool TransferInto(const std::u16string& encodedUrl, const TemporaryFile& file,
+                  const std::u16string& displayName) {
+  DownloadResponse response;
+  if (RunTransfer(encodedUrl, file.path(), displayName, &response) != S_OK) return false;
+  uint64_t storedSize = 0;
+  return file.GetSize(&storedSize) && IsWholeSuccessfulBody(response, storedSize);
+}
+
+// Moves file over target. A read-only target is made writable for that and
+// stays so; its other attributes pass to the new file. A failed move leaves
+// the target as it was.
+bool ReplaceTarget(TemporaryFile& file, const std::u16string& target) {
+  const DWORD attributes = AttributesOf(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return file.MoveOver(target);
+  const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (writable != attributes) SetFileAttributesW(AsWide(target), writable);
+  if (!file.MoveOver(target)) {
+    if (writable != attributes) SetFileAttributesW(AsWide(target), attributes);
+    return false;
+  }
+  SetFileAttributesW(AsWide(target), writable);
+  return true;
+}
+
+}  // namespace
+
+bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
+                  const std::u16string& displayName) {
+  const size_t separator = localPath.find_last_of(kPathSeparators);
+  const std::u16string folder =
+      separator == std::u16string::npos ? u"." : localPath.substr(0, separator);
+  if (separator != std::u16string::npos && !CreateDirectories(folder)) return false;
+  if (IsFolder(localPath)) return false;
+
+  TemporaryFile download(folder);
+  if (!download.IsValid()) return false;
+  const std::u16string encodedUrl = UrlEncode(url);
+  // A copy in the internet cache would answer instead of the server.
+  DeleteUrlCacheEntryW(AsWide(encodedUrl));
+  if (!TransferInto(encodedUrl, download, displayName)) return false;
+  return ReplaceTarget(download, localPath);
+}
+
+bool CreateDirectories(const std::u16string& path) {
+  if (path.empty()) return false;
+  if (AttributesOf(path) != INVALID_FILE_ATTRIBUTES) return true;
+  const size_t separator = path.find_last_of(kPathSeparators);
+  if (separator != std::u16string::npos && separator != 0 &&
+      !CreateDirectories(path.substr(0, separator))) {
+    return false;
+  }
+  return CreateDirectoryW(AsWide(path), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}

@@ -1,0 +1,88 @@
+// Drives DownloadFile and the progress window the way the update pass does,
+// for checks under Wine:
+//   download_probe [--no-window] URL LOCAL_PATH DISPLAY_NAME [URL LOCAL_PATH DISPLAY_NAME]...
+// Prints one line per file, "k/n ok" or "k/n failed", and then the status
+// label's last text as UTF-8. Exit code 0 when every file was stored, 1 when
+// one failed, 2 on bad arguments.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/wide_string_win.h"
+#include "download/download_file.h"
+#include "ui/progress_window_win.h"
+
+namespace {
+
+struct FileToFetch {
+  std::u16string url;
+  std::u16string localPath;
+  std::u16string displayName;
+};
+
+std::string Utf8(const std::u16string& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, AsWide(text), -1, nullptr, 0, nullptr, nullptr);
+  std::string bytes(size > 0 ? size : 1, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, AsWide(text), -1, bytes.data(), size, nullptr, nullptr);
+  bytes.resize(bytes.size() - 1);
+  return bytes;
+}
+
+std::u16string WindowText(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return FromWide(text);
+}
+
+bool FetchAll(const std::vector<FileToFetch>& files) {
+  const int total = static_cast<int>(files.size());
+  bool allStored = true;
+  for (int k = 1; k <= total; ++k) {
+    const FileToFetch& file = files[k - 1];
+    SetOverallProgressText(k, total);
+    const bool stored = DownloadFile(file.url, file.localPath, file.displayName);
+    SendMessageW(ProgressWindow::progressBar, PBM_SETPOS, 0, 0);
+    std::printf("%d/%d %s\n", k, total, stored ? "ok" : "failed");
+    std::fflush(stdout);
+    allStored = allStored && stored;
+  }
+  return allStored;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  int first = 1;
+  const bool withWindow = !(argc > 1 && std::wstring(argv[1]) == L"--no-window");
+  if (!withWindow) ++first;
+  if (argc - first < 3 || (argc - first) % 3 != 0) {
+    std::fprintf(stderr, "usage: download_probe [--no-window] URL LOCAL_PATH DISPLAY_NAME ...\n");
+    return 2;
+  }
+  std::vector<FileToFetch> files;
+  std::vector<std::u16string> names;
+  for (int i = first; i < argc; i += 3) {
+    files.push_back({FromWide(argv[i]), FromWide(argv[i + 1]), FromWide(argv[i + 2])});
+    names.push_back(files.back().displayName);
+  }
+
+  InitCommonControls();
+  if (withWindow) {
+    ProgressWindow::window = CreateProgressWindow(GetModuleHandleW(nullptr));
+    SetFileListText(names);
+    SetOverallProgressText(0, static_cast<int>(files.size()));
+  }
+  const bool allStored = FetchAll(files);
+  if (ProgressWindow::statusLabel != nullptr) {
+    std::printf("status: %s\n", Utf8(WindowText(ProgressWindow::statusLabel)).c_str());
+  }
+  if (ProgressWindow::window != nullptr) {
+    DestroyWindow(ProgressWindow::window);
+    ProgressWindow::window = nullptr;
+  }
+  return allStored ? 0 : 1;
+}

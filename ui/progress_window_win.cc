@@ -1,0 +1,79 @@
+#include "ui/progress_window_win.h"
+
+#include <commctrl.h>
+
+#include "app/wide_string_win.h"
+#include "ui/progress_texts.h"
+
+HWND ProgressWindow::window = nullptr;
+HWND ProgressWindow::progressBar = nullptr;
+HWND ProgressWindow::statusLabel = nullptr;
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"DownloadProgressClass";
+constexpr int kWindowWidth = 500;
+constexpr int kWindowHeight = 250;
+
+// The window has no procedure of its own: it only shows, and closing it goes
+// through the default procedure without stopping the update.
+void RegisterWindowClass(HINSTANCE instance) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = kClassName;
+  RegisterClassW(&windowClass);
+}
+
+HWND CreateTopLevelWindow(HINSTANCE instance) {
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - kWindowWidth) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - kWindowHeight) / 2;
+  return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName,
+                         L"코르바네소프트(주) Corvane3 업데이트 중...",
+                         WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, kWindowWidth, kWindowHeight,
+                         nullptr, nullptr, instance, nullptr);
+}
+
+// Every control spans the same column of the client area.
+HWND CreateControl(HWND parent, HINSTANCE instance, const wchar_t* className,
+                   const wchar_t* text, DWORD extraStyles, int y, int height, int id) {
+  return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | extraStyles, 20, y, 460,
+                         height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         instance, nullptr);
+}
+
+void SetLabelText(int id, const std::u16string& text) {
+  if (ProgressWindow::window == nullptr) return;
+  const HWND label = GetDlgItem(ProgressWindow::window, id);
+  if (label != nullptr) SetWindowTextW(label, AsWide(text));
+}
+
+}  // namespace
+
+HWND CreateProgressWindow(HINSTANCE instance) {
+  RegisterWindowClass(instance);
+  const HWND window = CreateTopLevelWindow(instance);
+  if (window == nullptr) return nullptr;
+
+  CreateControl(window, instance, L"STATIC", L"다운로드 파일 목록:", 0, 20, 20, 0);
+  CreateControl(window, instance, L"STATIC", L"", SS_SUNKEN, 45, 60, IDC_FILE_LIST);
+  ProgressWindow::statusLabel =
+      CreateControl(window, instance, L"STATIC", L"준비 중...", 0, 120, 20, 0);
+  ProgressWindow::progressBar = CreateControl(window, instance, L"msctls_progress32", nullptr, 0, 145, 25, 0);
+  SendMessageW(ProgressWindow::progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  CreateControl(window, instance, L"STATIC", L"", SS_CENTER, 180, 20, IDC_OVERALL_PROGRESS);
+
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  return window;
+}
+
+void SetFileListText(const std::vector<std::u16string>& names) {
+  SetLabelText(IDC_FILE_LIST, FileListText(names));
+}
+
+void SetOverallProgressText(int current, int total) {
+  SetLabelText(IDC_OVERALL_PROGRESS, OverallProgressText(current, total));
+}

@@ -1,0 +1,33 @@
+// Helpers shared by the fuzz targets.
+#ifndef FUZZ_FUZZ_TEXT_H_
+#define FUZZ_FUZZ_TEXT_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "lists/version_list.h"
+
+inline std::string_view AsText(const uint8_t* data, size_t size) {
+  return std::string_view(reinterpret_cast<const char*>(data), size);
+}
+
+// Stops the run with a message; libFuzzer saves the input as a crash.
+inline void Require(bool holds, const char* what) {
+  if (holds) return;
+  std::fprintf(stderr, "property violated: %s\n", what);
+  std::abort();
+}
+
+// A list text that names every entry of the list once, in the simplest form.
+inline std::string WriteVersionList(const VersionList& list) {
+  std::string text;
+  for (const auto& [name, version] : list) {
+    text += name + "|" + std::to_string(version) + "\n";
+  }
+  return text;
+}
+
+#endif  // FUZZ_FUZZ_TEXT_H_

@@ -1,0 +1,46 @@
+#include "process/executable_names.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+struct NamesCase {
+  std::string text;
+  std::vector<std::u16string> names;
+};
+
+class CollectExecutableNamesTest : public testing::TestWithParam<NamesCase> {};
+
+TEST_P(CollectExecutableNamesTest, TakesBaseNamesOfListedExecutables) {
+  EXPECT_EQ(CollectExecutableNames(GetParam().text), GetParam().names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CollectExecutableNamesTest,
+    testing::Values(
+        // The ending is tested case-folded; the name keeps its case.
+        NamesCase{"Bin/Viewer.EXE|3\n", {u"Viewer.EXE"}},
+        NamesCase{"tools\\viewer2.exe\n", {u"viewer2.exe"}},
+        NamesCase{"a/b\\c/d.exe|1", {u"d.exe"}},
+        // A blank before the bar belongs to the name; a CR LF end does not.
+        NamesCase{"app.exe |3\n", {}},
+        NamesCase{"app.exe\r\n", {u"app.exe"}},
+        NamesCase{"app.exe|3 \t\r\n", {u"app.exe"}},
+        NamesCase{"readme.exe.txt\na.exe/readme.txt\nexe\n", {}},
+        NamesCase{".exe|1\n", {u".exe"}},
+        // Only the first bar ends the file field.
+        NamesCase{"x.exe|1|y.exe\n", {u"x.exe"}},
+        NamesCase{"|a.exe\n", {}},
+        // Duplicates stay, in list order, blank lines are skipped.
+        NamesCase{"z.exe|1\n\r\n  \na/z.exe|2\nb\\Z.exe|3\n", {u"z.exe", u"z.exe", u"Z.exe"}},
+        NamesCase{"a.dll|1\nb.txt|2\n", {}},
+        NamesCase{"", {}},
+        // Names convert from the ANSI code page; a zero byte ends the name.
+        NamesCase{std::string("\xB0\xA1.exe|1\n"), {u"\u00B0\u00A1.exe"}},
+        NamesCase{std::string("a\0b.exe|1\n", 10), {u"a"}}));
+
+}  // namespace

@@ -1,0 +1,247 @@
+#include "app/update_pass.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <optional>
+
+#include "tests/unit/fake_platform.h"
+
+namespace {
+
+using namespace std::string_literals;
+using testing::ElementsAre;
+
+const std::string kUrl = Utf8(std::u16string(BaseUrl));
+const std::u16string kLocalList = u"C:\\corvane3\\local_list.txt";
+const std::u16string kInfoFile = u"C:\\corvane3\\cv3info.ini";
+const std::string kReadLocalList = "ReadTextFile(C:\\corvane3\\local_list.txt)";
+const std::string kReadInfoFile = "ReadTextFile(C:\\corvane3\\cv3info.ini)";
+const std::string kWriteLocalList = "WriteTextFile(C:\\corvane3\\local_list.txt)";
+const std::string kFailureHeading = "다음 파일 다운로드에 실패했습니다:\n\n";
+const std::string kCompletionBox = "ShowMessage(업데이트가 완료되었습니다. 프로그램을 재시작합니다|알림|64)";
+
+std::string Download(const std::string& listed, const std::string& stored) {
+  return "DownloadFile(" + kUrl + listed + "|C:\\corvane3\\" + stored + "|" + stored + ")";
+}
+
+std::string WarningBox(const std::string& names) {
+  return "ShowMessage(" + kFailureHeading + names + "|경고|48)";
+}
+
+class UpdatePassTest : public testing::Test {
+ protected:
+  bool Run(const std::string& serverText) {
+    return RunUpdatePass(serverText, platform, MakeAppPaths());
+  }
+  void FailDownloadOf(const std::u16string& listedName) {
+    platform.failingDownloads.insert(std::u16string(BaseUrl) + listedName);
+  }
+  std::optional<std::string> LocalList() const {
+    const auto found = platform.files.find(kLocalList);
+    if (found == platform.files.end()) return std::nullopt;
+    return found->second;
+  }
+  FakePlatform platform;
+};
+
+TEST_F(UpdatePassTest, RunningCopiesThatStayCancelBeforeAnythingIsRead) {
+  platform.closeResult = false;
+  EXPECT_FALSE(Run("Bin/Viewer.EXE|3\na.dll|1\ncrv3v2.exe|2\n"));
+  EXPECT_THAT(platform.calls,
+              ElementsAre("CloseRunningApplications(Viewer.EXE,crv3v2.exe)",
+                          "ShowMessage(업데이트를 취소했습니다.|알림|64)"));
+}
+
+TEST_F(UpdatePassTest, NothingToDoShowsNothingAndKeepsTheRecord) {
+  const std::string server = "a.dll|2\r\nrun.exe|2\r\n";
+  platform.files[kLocalList] = "a.dll|2\nrun.exe|2\n";
+  platform.existingPaths = {u"C:\\corvane3\\a.dll", u"C:\\corvane3\\run.exe"};
+  EXPECT_TRUE(Run(server));
+  EXPECT_THAT(platform.calls,
+              ElementsAre("CloseRunningApplications(run.exe)", kReadLocalList, kReadInfoFile,
+                          "PathExists(C:\\corvane3\\a.dll)", "PathExists(C:\\corvane3\\run.exe)"));
+  EXPECT_EQ(LocalList(), "a.dll|2\nrun.exe|2\n");
+}
+
+TEST_F(UpdatePassTest, FiveFilesCountUpResetTheBarAndReportAfterTheWindowIsGone) {
+  platform.files[kLocalList] = "a|0\nb|0\nc|0\nd|0\ne|0\n";
+  FailDownloadOf(u"c");
+  EXPECT_TRUE(Run("e|1\nd|1\nc|1\nb|1\na|1\n"));
+  EXPECT_THAT(
+      platform.calls,
+      ElementsAre("CloseRunningApplications()", kReadLocalList, kReadInfoFile,
+                  "CreateProgressWindow()", "SetFileListText(a,b,c,d,e)",
+                  "SetOverallProgressText(0/5)",
+                  "SetOverallProgressText(1/5)", Download("a", "a"), "ResetProgressBar()",
+                  "SetOverallProgressText(2/5)", Download("b", "b"), "ResetProgressBar()",
+                  "SetOverallProgressText(3/5)", Download("c", "c"), "ResetProgressBar()",
+                  "SetOverallProgressText(4/5)", Download("d", "d"), "ResetProgressBar()",
+                  "SetOverallProgressText(5/5)", Download("e", "e"), "ResetProgressBar()",
+                  "DestroyProgressWindow()", WarningBox("c\n"), kWriteLocalList, kCompletionBox));
+  EXPECT_EQ(LocalList(), "e|1\nd|1\nb|1\na|1\n");
+}
+
+TEST_F(UpdatePassTest, ZippedIniIsFetchedAsListedStoredAndReportedAsIni) {
+  FailDownloadOf(u"config.i.zip");
+  EXPECT_TRUE(Run("config.i.zip|2\nData/Setup.I.ZIP|2\n"));
+  EXPECT_THAT(platform.CallsTo("DownloadFile"),
+              ElementsAre(Download("Data/Setup.I.ZIP", "Data/Setup.ini"),
+                          Download("config.i.zip", "config.ini")));
+  EXPECT_THAT(platform.CallsTo("ShowMessage"), ElementsAre(WarningBox("config.ini\n"), kCompletionBox));
+  EXPECT_EQ(LocalList(), "Data/Setup.I.ZIP|2\n");
+}
+
+TEST_F(UpdatePassTest, TwelveFailuresListTenAndCountTheRest) {
+  std::string server;
+  for (int i = 1; i <= 12; ++i) {
+    const std::string name = "f" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+    server += name + "|1\n";
+    FailDownloadOf(std::u16string(name.begin(), name.end()));
+  }
+  platform.files[kLocalList] = "f01|0\n";
+  EXPECT_TRUE(Run(server));
+  // All failed and a record existed: it stays, and no completion box follows.
+  EXPECT_EQ(platform.calls.back(),
+            WarningBox("f01\nf02\nf03\nf04\nf05\nf06\nf07\nf08\nf09\nf10\n... 외 2개"));
+  EXPECT_EQ(LocalList(), "f01|0\n");
+}
+
+TEST(FormatFailureSummaryTest, ListsAtMostTenNamesThenCountsTheRest) {
+  std::vector<std::u16string> names;
+  for (int i = 0; i < 10; ++i) names.push_back(std::u16string(1, static_cast<char16_t>(u'a' + i)));
+  EXPECT_EQ(Utf8(FormatFailureSummary({u"설정.ini"})), kFailureHeading + "설정.ini\n");
+  EXPECT_EQ(Utf8(FormatFailureSummary(names)), kFailureHeading + "a\nb\nc\nd\ne\nf\ng\nh\ni\nj\n");
+  names.push_back(u"k");
+  EXPECT_EQ(Utf8(FormatFailureSummary(names)),
+            kFailureHeading + "a\nb\nc\nd\ne\nf\ng\nh\ni\nj\n... 외 1개");
+  names.resize(1234, u"x");
+  EXPECT_EQ(Utf8(FormatFailureSummary(names)),
+            kFailureHeading + "a\nb\nc\nd\ne\nf\ng\nh\ni\nj\n... 외 1224개");
+}
+
+struct RecordCase {
+  const char* description;
+  std::string localText;
+  std::string infoText;
+  std::vector<std::u16string> failing;
+  std::optional<std::string> written;  // nullopt: local_list.txt untouched
+  bool completed;
+};
+
+class RecordTest : public UpdatePassTest, public testing::WithParamInterface<RecordCase> {};
+
+TEST_P(RecordTest, WritesServerListWithoutFailedFilesOnlyWhenDue) {
+  const RecordCase& c = GetParam();
+  if (!c.localText.empty()) platform.files[kLocalList] = c.localText;
+  if (!c.infoText.empty()) platform.files[kInfoFile] = c.infoText;
+  platform.existingPaths = {u"C:\\corvane3\\a", u"C:\\corvane3\\b"};
+  for (const auto& name : c.failing) FailDownloadOf(name);
+
+  EXPECT_TRUE(Run("a|2\r\nb|2\r\n"));
+  EXPECT_EQ(platform.CallsTo("WriteTextFile").size(), c.written ? 1u : 0u);
+  EXPECT_EQ(LocalList(), c.written ? c.written : std::optional<std::string>(c.localText));
+  EXPECT_EQ(platform.CallsTo(kCompletionBox).size(), c.completed ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RecordTest,
+    testing::Values(
+        RecordCase{"first run, all stored", "", "", {}, "a|2\r\nb|2\r\n", true},
+        RecordCase{"first run, one failed", "", "", {u"b"}, "a|2\r\n", true},
+        RecordCase{"first run, all failed", "", "", {u"a", u"b"}, "", false},
+        RecordCase{"update, one failed", "a|1\nb|1\n", "", {u"a"}, "b|2\r\n", true},
+        RecordCase{"update, all failed", "a|1\nb|1\n", "", {u"a", u"b"}, std::nullopt, false},
+        RecordCase{"nothing selected, record kept", "a|2\nb|2\n", "", {}, std::nullopt, false},
+        RecordCase{"nothing selected, record missing", "", "fn=a\nver=2\n[s]\nfn=b\nver=3\n", {},
+                   "a|2\r\nb|2\r\n", false}),
+    [](const testing::TestParamInfo<RecordCase>& info) {
+      std::string name;
+      for (const char* p = info.param.description; *p; ++p) {
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+      }
+      return name;
+    });
+
+TEST_F(UpdatePassTest, RecordDropsEveryLineOfAFailedNameAndKeepsAllOtherBytes) {
+  FailDownloadOf(u"b");
+  // A BOM, CR LF and LF ends, blank lines, a CR inside a line, duplicates,
+  // and a last line without its end.
+  EXPECT_TRUE(Run("\xEF\xBB\xBF" "first|1\r\n"
+                  "b|1\r\n"
+                  "\r\n"
+                  "  \n"
+                  "b|7\rz|2\n"
+                  " b|1\n"
+                  "b |3\n"
+                  "a/b|4\n"
+                  "b\n"
+                  "c|5|6\n"
+                  "b|2"));
+  EXPECT_EQ(LocalList(), "\xEF\xBB\xBF" "first|1\r\n"
+                         "\r\n"
+                         "  \n"
+                         " b|1\n"
+                         "b |3\n"
+                         "a/b|4\n"
+                         "c|5|6\n");
+}
+
+struct UnsafeNameCase {
+  std::string listed;
+  std::string reported;
+};
+
+class UnsafeNameTest : public UpdatePassTest, public testing::WithParamInterface<UnsafeNameCase> {};
+
+// Such a name would write outside the application directory or over the
+// directory itself: it is never fetched, counts as failed and is not recorded.
+TEST_P(UnsafeNameTest, IsNeverFetchedAndCountsAsFailed) {
+  const UnsafeNameCase& c = GetParam();
+  EXPECT_TRUE(Run(c.listed + "|1\nok.dll|1\n"));
+  EXPECT_THAT(platform.CallsTo("DownloadFile"), ElementsAre(Download("ok.dll", "ok.dll")));
+  EXPECT_THAT(platform.CallsTo("SetOverallProgressText"),
+              ElementsAre("SetOverallProgressText(0/2)", "SetOverallProgressText(1/2)",
+                          "SetOverallProgressText(2/2)"));
+  EXPECT_THAT(platform.CallsTo("ShowMessage"),
+              ElementsAre(WarningBox(c.reported + "\n"), kCompletionBox));
+  EXPECT_EQ(LocalList(), "ok.dll|1\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnsafeNameTest,
+    testing::Values(UnsafeNameCase{"../evil.dll", "../evil.dll"},
+                    UnsafeNameCase{"..\\evil.dll", "..\\evil.dll"},
+                    UnsafeNameCase{"sub/../../evil.dll", "sub/../../evil.dll"},
+                    UnsafeNameCase{"sub\\..", "sub\\.."},
+                    UnsafeNameCase{"../x.i.zip", "../x.ini"},
+                    UnsafeNameCase{"/abs.dll", "/abs.dll"},
+                    UnsafeNameCase{"\\abs.dll", "\\abs.dll"},
+                    UnsafeNameCase{"\\\\server\\share\\x.dll", "\\\\server\\share\\x.dll"},
+                    UnsafeNameCase{"C:\\Windows\\x.dll", "C:\\Windows\\x.dll"},
+                    UnsafeNameCase{"D:x.dll", "D:x.dll"},
+                    UnsafeNameCase{"x.dll:stream", "x.dll:stream"},
+                    // Windows trims trailing dots and spaces from a component.
+                    UnsafeNameCase{"..", ".."},
+                    UnsafeNameCase{".", "."},
+                    UnsafeNameCase{"...", "..."},
+                    UnsafeNameCase{"sub/.. /x.dll", "sub/.. /x.dll"},
+                    UnsafeNameCase{"sub/ ", "sub/ "},
+                    // Nothing but the directory itself.
+                    UnsafeNameCase{"", ""},
+                    UnsafeNameCase{"/", "/"},
+                    UnsafeNameCase{"\\/\\", "\\/\\"},
+                    UnsafeNameCase{"\0hidden.dll"s, ""}));
+
+TEST_F(UpdatePassTest, OddButInsideNamesAreFetched) {
+  EXPECT_TRUE(Run("a..b|1\n..a|1\nsub/.hidden|1\nsub//x.dll|1\ndir\\x.dll|1\nsub/\n"));
+  EXPECT_THAT(platform.CallsTo("DownloadFile"),
+              ElementsAre(Download("..a", "..a"), Download("a..b", "a..b"),
+                          Download("dir\\x.dll", "dir\\x.dll"), Download("sub/", "sub/"),
+                          Download("sub/.hidden", "sub/.hidden"),
+                          Download("sub//x.dll", "sub//x.dll")));
+  EXPECT_THAT(platform.CallsTo("ShowMessage"), ElementsAre(kCompletionBox));
+}
+
+}  // namespace

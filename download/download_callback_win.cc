@@ -11,13 +11,12 @@ namespace {
 // Moves the progress window while one file is transferred and keeps the
 // thread's messages flowing, since URLDownloadToFileW blocks this thread.
 // It also answers IHttpNegotiate, only to learn the HTTP status.
-class DownloadCallback : public IBindStatusCallback, public IHttpNegotiate {
+class DownloadCallback final : public IBindStatusCallback, public IHttpNegotiate {
  public:
   DownloadCallback(const std::u16string& displayName, DownloadResponse* responseOut)
       : name(displayName), response(responseOut) {}
   DownloadCallback(const DownloadCallback&) = delete;
   DownloadCallback& operator=(const DownloadCallback&) = delete;
-  virtual ~DownloadCallback() = default;
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -77,6 +76,9 @@ class DownloadCallback : public IBindStatusCallback, public IHttpNegotiate {
   }
 
  private:
+  // Only Release deletes the object, when the last reference goes.
+  ~DownloadCallback() = default;
+
   // Takes every message waiting for this thread and returns as soon as the
   // queue is empty; it never waits for one.
   static void PumpWaitingMessages() {

@@ -2,8 +2,9 @@
 #ifndef DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_
 #define DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_
 
-#include <urlmon.h>
 #include <windows.h>
+
+#include <urlmon.h>
 
 #include <string>
 

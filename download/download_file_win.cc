@@ -1,8 +1,9 @@
 #include "download/download_file.h"
 
+#include <windows.h>
+
 #include <urlmon.h>
 #include <wininet.h>
-#include <windows.h>
 
 #include "app/scoped_win.h"
 #include "app/wide_string_win.h"

@@ -30,6 +30,13 @@ class UpdateRunTest : public testing::Test {
     return visible;
   }
 
+  // A list whose only file is installed and recorded: the pass has nothing to do.
+  void ServeUpToDateList() {
+    platform.serverList = "a.dat|1\n";
+    platform.files[u"C:\\corvane3\\local_list.txt"] = "a.dat|1\n";
+    platform.existingPaths.insert(u"C:\\corvane3\\a.dat");
+  }
+
   FakePlatform platform;
 };
 
@@ -63,7 +70,7 @@ TEST_F(UpdateRunTest, OfflineWithoutProgramShowsServerError) {
 }
 
 TEST_F(UpdateRunTest, OnlineWritesShortcutThenStartsProgram) {
-  platform.serverList = "crv3v2.exe|1\n";
+  ServeUpToDateList();
   platform.existingPaths.insert(kExecutable16);
   EXPECT_EQ(RunUpdate(u"/updated", platform), 0);
   EXPECT_THAT(VisibleCalls(),
@@ -73,7 +80,7 @@ TEST_F(UpdateRunTest, OnlineWritesShortcutThenStartsProgram) {
 }
 
 TEST_F(UpdateRunTest, OverrideIsStartedAndGivesOnlyTheIcon) {
-  platform.serverList = "a|1\n";
+  ServeUpToDateList();
   platform.existingPaths.insert(u"D:\\tool.exe");
   EXPECT_EQ(RunUpdate(u"\"D:\\tool.exe\"", platform), 0);
   EXPECT_THAT(VisibleCalls(),
@@ -83,7 +90,7 @@ TEST_F(UpdateRunTest, OverrideIsStartedAndGivesOnlyTheIcon) {
 }
 
 TEST_F(UpdateRunTest, MissingProgramWritesShortcutFirstThenTellsUser) {
-  platform.serverList = "a|1\n";
+  ServeUpToDateList();
   platform.existingPaths.insert(kExecutable16);
   // "/UPDATED" is not the switch, so it names a program that does not exist.
   EXPECT_EQ(RunUpdate(u"/UPDATED", platform), 1);
@@ -91,6 +98,14 @@ TEST_F(UpdateRunTest, MissingProgramWritesShortcutFirstThenTellsUser) {
               ElementsAre("CreateDesktopShortcut(" + kExecutable + "|" + kDirectory + "|" +
                               kExecutable + ")",
                           "ShowMessage(실행 파일을 찾을 수 없습니다.\n다시 실행해주세요.|알림|64)"));
+}
+
+TEST_F(UpdateRunTest, CancelledUpdateStartsNothing) {
+  platform.serverList = "crv3v2.exe|1\n";
+  platform.existingPaths.insert(kExecutable16);
+  platform.closeResult = false;
+  EXPECT_EQ(RunUpdate(u"/updated", platform), 0);
+  EXPECT_THAT(VisibleCalls(), ElementsAre("ShowMessage(업데이트를 취소했습니다.|알림|64)"));
 }
 
 }  // namespace

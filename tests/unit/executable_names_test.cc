@@ -13,6 +13,8 @@ struct NamesCase {
   std::vector<std::u16string> names;
 };
 
+void PrintTo(const NamesCase& c, std::ostream* os) { *os << testing::PrintToString(c.text); }
+
 class CollectExecutableNamesTest : public testing::TestWithParam<NamesCase> {};
 
 TEST_P(CollectExecutableNamesTest, TakesBaseNamesOfListedExecutables) {

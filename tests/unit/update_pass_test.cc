@@ -130,6 +130,8 @@ struct RecordCase {
   bool completed;
 };
 
+void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.description; }
+
 class RecordTest : public UpdatePassTest, public testing::WithParamInterface<RecordCase> {};
 
 TEST_P(RecordTest, WritesServerListWithoutFailedFilesOnlyWhenDue) {
@@ -192,6 +194,8 @@ struct UnsafeNameCase {
   std::string listed;
   std::string reported;
 };
+
+void PrintTo(const UnsafeNameCase& c, std::ostream* os) { *os << testing::PrintToString(c.listed); }
 
 class UnsafeNameTest : public UpdatePassTest, public testing::WithParamInterface<UnsafeNameCase> {};
 

@@ -40,6 +40,8 @@ struct SelectionCase {
   bool diskConsulted;
 };
 
+void PrintTo(const SelectionCase& c, std::ostream* os) { *os << c.description; }
+
 class SelectionRuleTest : public testing::TestWithParam<SelectionCase> {};
 
 TEST_P(SelectionRuleTest, FollowsInfoThenLocalThenDisk) {

@@ -3,23 +3,13 @@
 #include <algorithm>
 #include <string_view>
 
+#include "app/ascii_case.h"
 #include "lists/ansi.h"
 
 namespace {
 
 constexpr std::u16string_view kZippedIniEnding = u".i.zip";
 constexpr std::u16string_view kIniEnding = u".ini";
-
-char16_t FoldAsciiCase(char16_t unit) {
-  return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
-}
-
-bool HasZippedIniEnding(std::u16string_view name) {
-  if (name.size() < kZippedIniEnding.size()) return false;
-  const std::u16string_view ending = name.substr(name.size() - kZippedIniEnding.size());
-  return std::equal(ending.begin(), ending.end(), kZippedIniEnding.begin(),
-                    [](char16_t unit, char16_t wanted) { return FoldAsciiCase(unit) == wanted; });
-}
 
 // Versions are compared as signed numbers; equal is never newer.
 bool NeedsDownload(const std::string& name, int64_t serverVersion, const VersionList& localList,
@@ -54,6 +44,6 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
 }
 
 std::u16string LocalFileName(const std::u16string& name) {
-  if (!HasZippedIniEnding(name)) return name;
+  if (!EndsWithIgnoringAsciiCase<char16_t>(name, kZippedIniEnding)) return name;
   return name.substr(0, name.size() - kZippedIniEnding.size()) + std::u16string(kIniEnding);
 }

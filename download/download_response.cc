@@ -3,17 +3,9 @@
 #include <optional>
 #include <string_view>
 
+#include "app/ascii_case.h"
+
 namespace {
-
-char16_t LowerAscii(char16_t unit) { return unit >= u'A' && unit <= u'Z' ? unit + 32 : unit; }
-
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
 
 std::u16string_view TrimSpaces(std::u16string_view text) {
   const size_t first = text.find_first_not_of(u" \t");
@@ -29,7 +21,8 @@ std::optional<std::u16string_view> HeaderValue(std::u16string_view headers,
     const std::u16string_view line = headers.substr(0, end);
     headers = end == std::u16string_view::npos ? std::u16string_view() : headers.substr(end + 2);
     const size_t colon = line.find(u':');
-    if (colon != std::u16string_view::npos && EqualsIgnoringCase(TrimSpaces(line.substr(0, colon)), name)) {
+    if (colon != std::u16string_view::npos &&
+        EqualsIgnoringAsciiCase(TrimSpaces(line.substr(0, colon)), name)) {
       return TrimSpaces(line.substr(colon + 1));
     }
   }
@@ -50,7 +43,7 @@ std::optional<uint64_t> ParseLength(std::u16string_view digits) {
 // a content coding is stored decoded, so its announced length says nothing.
 std::optional<uint64_t> ExpectedBodySize(const DownloadResponse& response) {
   const auto coding = HeaderValue(response.headers, u"Content-Encoding");
-  if (coding && !EqualsIgnoringCase(*coding, u"identity")) return std::nullopt;
+  if (coding && !EqualsIgnoringAsciiCase<char16_t>(*coding, u"identity")) return std::nullopt;
   if (const auto length = HeaderValue(response.headers, u"Content-Length")) {
     return ParseLength(*length);
   }

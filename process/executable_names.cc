@@ -2,23 +2,13 @@
 
 #include <algorithm>
 
+#include "app/ascii_case.h"
 #include "lists/ansi.h"
 #include "lists/version_list.h"
 
 namespace {
 
 constexpr std::string_view kExecutableEnding = ".exe";
-
-char FoldAsciiCase(char byte) {
-  return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
-}
-
-bool HasExecutableEnding(std::string_view name) {
-  if (name.size() < kExecutableEnding.size()) return false;
-  const std::string_view ending = name.substr(name.size() - kExecutableEnding.size());
-  return std::equal(ending.begin(), ending.end(), kExecutableEnding.begin(),
-                    [](char byte, char wanted) { return FoldAsciiCase(byte) == wanted; });
-}
 
 // The part of the line's file field after its last separator; either
 // separator counts, as both work on Windows.
@@ -34,7 +24,7 @@ std::vector<std::u16string> CollectExecutableNames(std::string_view serverText) 
   std::vector<std::u16string> names;
   ReadListLines(serverText, [&names](std::string_view line) {
     const std::string_view base = BaseName(line);
-    if (HasExecutableEnding(base)) names.push_back(AnsiToWide(std::string(base)));
+    if (EndsWithIgnoringAsciiCase(base, kExecutableEnding)) names.push_back(AnsiToWide(std::string(base)));
   });
   return names;
 }

@@ -4,19 +4,11 @@
 
 #include <tlhelp32.h>
 
+#include "app/ascii_case.h"
 #include "app/scoped_win.h"
 #include "app/wide_string_win.h"
 
 namespace {
-
-// Only A to Z are folded, whatever the locale: process names compare as the
-// C locale's towlower would compare them.
-std::u16string FoldAsciiCase(std::u16string text) {
-  for (char16_t& unit : text) {
-    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
-  }
-  return text;
-}
 
 // Calls onMatch(processId) for every process, other than the launcher
 // itself, whose executable file name equals name under ASCII case folding,
@@ -26,14 +18,15 @@ void ForEachProcessNamed(const std::u16string& name, OnMatch&& onMatch) {
   const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot.IsValid()) return;
 
-  const std::u16string wanted = FoldAsciiCase(name);
   const DWORD ownProcessId = GetCurrentProcessId();
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
        more = Process32NextW(snapshot.Get(), &entry)) {
     if (entry.th32ProcessID == ownProcessId) continue;
-    if (FoldAsciiCase(FromWide(entry.szExeFile)) != wanted) continue;
+    // Only A to Z are folded, whatever the locale: process names compare as
+    // the C locale's towlower would compare them.
+    if (!EqualsIgnoringAsciiCase<char16_t>(FromWide(entry.szExeFile), name)) continue;
     if (!onMatch(entry.th32ProcessID)) return;
   }
 }

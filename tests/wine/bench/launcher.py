@@ -1,0 +1,237 @@
+"""Runs the launcher under Wine through bench_driver.exe and turns what the
+driver, the fake application and Wine's relay trace report into one result."""
+import dataclasses
+import json
+import re
+import struct
+import subprocess
+
+from . import paths
+
+SHORTCUT_NAME = "Corvane3실행.lnk"
+APP_DIR = "C:\\corvane3"
+EXECUTABLE = APP_DIR + "\\crv3v2.exe"
+
+ICONS = {0x10: "error", 0x20: "question", 0x30: "warning", 0x40: "information"}
+
+
+@dataclasses.dataclass
+class RelayArg:
+    value: int | None          # the number Wine printed (a pointer for strings)
+    text: str | None = None    # the UTF-16 string Wine printed beside it
+    truncated: bool = False
+
+
+@dataclasses.dataclass
+class RelayCall:
+    pid: int
+    function: str              # "dll.Name" as the trace names it
+    args: list
+    ret: int                   # return address: tells who made the call
+
+    @property
+    def name(self):
+        return self.function.split(".", 1)[1]
+
+
+@dataclasses.dataclass
+class MessageBox:
+    caption: str
+    text: str
+    buttons: list
+    owner: int                 # from the window; 0 for none
+    flags: int | None = None   # MessageBoxW's type argument, from the relay trace
+    window: dict = None
+
+    @property
+    def icon(self):
+        return None if self.flags is None else ICONS.get(self.flags & 0xF0)
+
+    def brief(self):
+        """(caption, text, icon): what a user sees."""
+        return self.caption, self.text, self.icon
+
+
+@dataclasses.dataclass
+class RunResult:
+    command_line: str
+    exit_code: int | None
+    timed_out: bool
+    boxes: list
+    progress: list             # samples of the DownloadProgressClass window
+    windows: list              # any other top-level window of the launcher
+    shortcut: dict
+    children: list             # programs the launcher started ("child" events)
+    started: list              # what each fake application run logged
+    calls: list                # relay calls made by the launcher's own code
+    events: list
+    trace: str
+
+    def calls_named(self, *names):
+        return [c for c in self.calls if c.name in names]
+
+
+# --- relay trace ------------------------------------------------------------
+
+_CALL = re.compile(r"^([0-9a-f]+):[0-9a-f]+:Call ([\w.]+)\((.*)\) ret=([0-9a-f]+)$")
+_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+
+
+def _parse_args(text):
+    """Splits Wine's relay argument list: hex numbers, each optionally followed
+    by L"..." (its debugstr_w form: \\n \\r \\t \\" \\\\ and \\XXXX escapes)."""
+    args, i = [], 0
+    while i < len(text):
+        number = re.match(r"[0-9a-f]+", text[i:])
+        value = int(number.group(0), 16) if number else None
+        i += number.end() if number else 0
+        arg = RelayArg(value)
+        if text.startswith(' L"', i):
+            i += 3
+            chars = []
+            while i < len(text) and text[i] != '"':
+                if text[i] == "\\":
+                    if text[i + 1] in _ESCAPES:
+                        chars.append(_ESCAPES[text[i + 1]])
+                        i += 2
+                    else:
+                        chars.append(chr(int(text[i + 1:i + 5], 16)))
+                        i += 5
+                else:
+                    chars.append(text[i])
+                    i += 1
+            i += 1
+            arg.text = "".join(chars)
+            if text.startswith("...", i):
+                arg.truncated = True
+                i += 3
+        args.append(arg)
+        while i < len(text) and text[i] != ",":
+            i += 1
+        i += 1
+    return args
+
+
+def parse_relay(trace):
+    calls = []
+    for line in trace.splitlines():
+        match = _CALL.match(line)
+        if match:
+            pid, function, args, ret = match.groups()
+            calls.append(RelayCall(int(pid, 16), function, _parse_args(args), int(ret, 16)))
+    return calls
+
+
+def image_range(exe):
+    """[start, end) of an executable's image at its preferred base, where Wine
+    maps it: return addresses inside it are calls made by its own code."""
+    data = exe.read_bytes()[:4096]
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    optional = pe + 24
+    assert struct.unpack_from("<H", data, optional)[0] == 0x10B, "PE32 expected"
+    base = struct.unpack_from("<I", data, optional + 28)[0]
+    size = struct.unpack_from("<I", data, optional + 56)[0]
+    return base, base + size
+
+
+# --- running ----------------------------------------------------------------
+
+class Runner:
+    def __init__(self, prefix):
+        self.prefix = prefix
+        paths.SCRATCH.mkdir(parents=True, exist_ok=True)
+        self.driver = paths.program("bench_driver")
+        self.fake_app = paths.program("fake_app")
+
+    def install_fake_app(self, path=EXECUTABLE):
+        """Puts the fake application at a C:\\ path (crv3v2.exe by default)."""
+        target = self.prefix.host_path(path)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        target.write_bytes(self.fake_app.read_bytes())
+        return target
+
+    def install_release(self, files, list_text=None):
+        """Installs files into C:\\corvane3 as a completed update would leave
+        them: each name (relative, "\\" or "/" separated) with its bytes, the
+        fake application for b"fake_app", and local_list.txt recording
+        `list_text` (by default every name at version 1). Returns the list text,
+        which served as filelist.txt gives a run with nothing to download."""
+        if list_text is None:
+            list_text = "".join(f"{name}|1\r\n" for name in files).encode("cp949")
+        for name, content in files.items():
+            if content == b"fake_app":
+                self.install_fake_app(APP_DIR + "\\" + name)
+            else:
+                target = self.prefix.host_path(APP_DIR + "\\" + name)
+                target.parent.mkdir(parents=True, exist_ok=True)
+                target.write_bytes(content)
+        (self.prefix.app_dir / "local_list.txt").write_bytes(list_text)
+        return list_text
+
+    def run(self, args=None, *, preset="wine-http", command_line=None, relay=True,
+            timeout_ms=60000, child_wait_ms=15000, hold_file=None, env=None):
+        """Runs the launcher built by `preset` with the command line
+        `"<launcher>" args` (or exactly `command_line`) and returns a RunResult."""
+        launcher = paths.launcher(preset)
+        if command_line is None:
+            command_line = f'"{paths.windows_path(launcher)}"'
+            if args is not None:
+                command_line += " " + args
+        command_file = paths.SCRATCH / "command_line.bin"
+        command_file.write_bytes(command_line.encode("utf-16-le", "surrogatepass"))
+        log = paths.SCRATCH / "fake_app.log"
+        log.unlink(missing_ok=True)
+
+        run_env = self.prefix.env
+        run_env["WINEDEBUG"] = "-all,+pid,+relay" if relay else "-all"
+        run_env["FAKE_APP_LOG"] = paths.windows_path(log)
+        if hold_file:
+            run_env["FAKE_APP_HOLD"] = paths.windows_path(hold_file)
+        run_env.update(env or {})
+        shortcut = "".join(f"{ord(c):04x}" for c in SHORTCUT_NAME)
+        # Files, not pipes: Wine's desktop process, started by the first window,
+        # inherits the descriptors and would keep pipes open.
+        out_file, err_file = paths.SCRATCH / "driver.out", paths.SCRATCH / "driver.err"
+        with out_file.open("wb") as out, err_file.open("wb") as err:
+            self.prefix.wine(
+                self.driver, paths.windows_path(launcher), paths.windows_path(command_file),
+                "--timeout-ms", timeout_ms, "--child-wait-ms", child_wait_ms,
+                "--shortcut", shortcut,
+                env=run_env, timeout=timeout_ms / 1000 + child_wait_ms / 1000 + 60,
+                stdout=out, stderr=err)
+        events = [json.loads(line) for line in out_file.read_text("ascii").splitlines()
+                  if line.startswith("{")]
+        trace = err_file.read_text("utf-8", "replace")
+        return self._result(launcher, command_line, events, trace,
+                            log.read_text("utf-8").splitlines() if log.exists() else [])
+
+    def _result(self, launcher, command_line, events, trace, log_lines):
+        by_kind = {}
+        for event in events:
+            by_kind.setdefault(event["event"], []).append(event)
+        assert "started" in by_kind, f"the driver could not start the launcher: {events}"
+        pid = by_kind["started"][0]["pid"]
+        start, end = image_range(launcher)
+        calls = [c for c in parse_relay(trace) if c.pid == pid and start <= c.ret < end]
+        boxes = [MessageBox(e["caption"], e["text"],
+                            [c["text"] for c in e["controls"] if c["class"].lower() == "button"],
+                            int(e["owner"], 16), window=e)
+                 for e in by_kind.get("message_box", [])]
+        box_calls = [c for c in calls if c.name == "MessageBoxW"]
+        if len(box_calls) == len(boxes):
+            for box, call in zip(boxes, box_calls):
+                box.flags = call.args[3].value
+        exits = by_kind.get("exit", [{}])
+        return RunResult(
+            command_line=command_line,
+            exit_code=exits[0].get("code"),
+            timed_out="timeout" in by_kind,
+            boxes=boxes,
+            progress=by_kind.get("progress", []),
+            windows=by_kind.get("window", []),
+            shortcut=(by_kind.get("shortcut") or [None])[0],
+            children=by_kind.get("child", []),
+            started=[json.loads(line) for line in log_lines],
+            calls=calls,
+            events=events,
+            trace=trace)

@@ -1,0 +1,177 @@
+"""The update server on loopback: plain HTTP or HTTPS, serving per path a
+chosen body with chosen faults, and recording every request."""
+import dataclasses
+import http.server
+import socket
+import ssl
+import struct
+import threading
+import time
+import urllib.parse
+
+
+@dataclasses.dataclass
+class Route:
+    """How one path is answered.
+
+    body: the bytes of a complete answer. status: the HTTP status.
+    delay: seconds to wait before the status line.
+    rate: bytes per second for the body (None: as fast as possible).
+    content_length: False leaves the length unannounced; the connection then
+        ends the body.
+    cut_after: announce the whole length, send only this many body bytes, then
+        close the connection.
+    reset_after: send this many body bytes, then reset the connection.
+    headers: extra response headers.
+    on_request: called with the handler before anything is sent (for faults
+        no field describes, e.g. stopping the server).
+    """
+    body: bytes = b""
+    status: int = 200
+    delay: float = 0.0
+    rate: float | None = None
+    content_length: bool = True
+    cut_after: int | None = None
+    reset_after: int | None = None
+    headers: dict = dataclasses.field(default_factory=dict)
+    on_request: object = None
+
+
+@dataclasses.dataclass
+class Request:
+    method: str
+    raw_path: str       # as sent, percent-encoding included
+    path: bytes         # percent-decoded
+    headers: dict
+    time: float
+
+
+def _path_key(path):
+    """Routes are keyed by the decoded path bytes; str paths are UTF-8."""
+    return path.encode("utf-8") if isinstance(path, str) else path
+
+
+class _Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        self._answer(send_body=True)
+
+    def do_HEAD(self):
+        self._answer(send_body=False)
+
+    def _answer(self, send_body):
+        bench = self.server.bench
+        raw_path = self.path.split("?", 1)[0]
+        key = urllib.parse.unquote_to_bytes(raw_path)
+        bench.requests.append(Request(self.command, self.path, key, dict(self.headers),
+                                      time.monotonic()))
+        route = bench.routes.get(key)
+        if route is None:
+            route = Route(body=b"not found", status=404)
+        if route.on_request:
+            route.on_request(self)
+        if route.delay:
+            time.sleep(route.delay)
+        self.send_response(route.status)
+        for name, value in route.headers.items():
+            self.send_header(name, value)
+        if route.content_length:
+            self.send_header("Content-Length", str(len(route.body)))
+        else:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+        if not send_body:
+            return
+        body = route.body
+        for limit, ending in ((route.reset_after, self._reset), (route.cut_after, self._close)):
+            if limit is not None:
+                self._send(body[:limit], route.rate)
+                ending()
+                return
+        self._send(body, route.rate)
+
+    def _send(self, data, rate):
+        try:
+            if not rate:
+                self.wfile.write(data)
+                return
+            piece = max(1, int(rate / 20))
+            for start in range(0, len(data), piece):
+                self.wfile.write(data[start:start + piece])
+                self.wfile.flush()
+                time.sleep(piece / rate)
+        except OSError:
+            self.close_connection = True
+
+    def _close(self):
+        self.wfile.flush()
+        self.close_connection = True
+
+    def _reset(self):
+        self.wfile.flush()
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.close_connection = True
+
+
+class _Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def handle_error(self, request, client_address):
+        pass  # clients that give up (refused certificates, resets) are expected
+
+
+class UpdateServer:
+    """A server on 127.0.0.1:port, answering from `routes`.
+
+    With tls=(certificate file, key file) it speaks HTTPS."""
+
+    def __init__(self, port, tls=None):
+        self.port = port
+        self.tls = tls
+        self.routes = {}
+        self.requests = []
+        self._server = None
+        self._thread = None
+
+    def start(self):
+        server = _Server(("127.0.0.1", self.port), _Handler)
+        if self.tls:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(*map(str, self.tls))
+            server.socket = context.wrap_socket(server.socket, server_side=True,
+                                                do_handshake_on_connect=False)
+        server.bench = self
+        self._server = server
+        self._thread = threading.Thread(target=server.serve_forever, daemon=True)
+        self._thread.start()
+        return self
+
+    def stop(self):
+        if self._server:
+            self._server.shutdown()
+            self._server.server_close()
+            self._thread.join()
+            self._server = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def serve(self, path, body=b"", **options):
+        self.routes[_path_key(path)] = Route(body=body, **options)
+
+    def clear(self):
+        self.routes.clear()
+        self.requests.clear()
+
+    def requests_for(self, path):
+        key = _path_key(path)
+        return [r for r in self.requests if r.path == key]

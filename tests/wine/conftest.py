@@ -1,0 +1,58 @@
+"""Fixtures of the Wine end-to-end scenarios: one prepared prefix and wine
+server per session, a clean C:\\corvane3 and desktop for every test, and
+update servers on the ports the launcher builds were configured with."""
+import sys
+import pathlib
+import urllib.parse
+
+import pytest
+
+sys.path.insert(0, str(pathlib.Path(__file__).parent))
+
+from bench import paths, pki  # noqa: E402
+from bench.launcher import Runner  # noqa: E402
+from bench.prefix import WinePrefix  # noqa: E402
+from bench.server import UpdateServer  # noqa: E402
+
+LIST_PATH = "/cv3down/filelist.txt"
+
+
+@pytest.fixture(scope="session")
+def prefix():
+    wine_prefix = WinePrefix()
+    wine_prefix.prepare()
+    wine_prefix.start()
+    yield wine_prefix
+    wine_prefix.stop()
+
+
+@pytest.fixture
+def bench(prefix):
+    prefix.reset()
+    return Runner(prefix)
+
+
+def _port(preset):
+    return urllib.parse.urlsplit(paths.base_url(preset)).port
+
+
+@pytest.fixture
+def http_server():
+    with UpdateServer(_port("wine-http")) as server:
+        yield server
+
+
+@pytest.fixture
+def https_server_factory():
+    """Starts the HTTPS server presenting one of pki.SERVER_CERTIFICATES."""
+    servers = []
+
+    def start(certificate="trusted"):
+        pki.ensure(paths.PKI)
+        server = UpdateServer(_port("wine-https"), tls=pki.server_files(paths.PKI, certificate))
+        servers.append(server.start())
+        return server
+
+    yield start
+    for server in servers:
+        server.stop()

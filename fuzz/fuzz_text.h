@@ -14,6 +14,16 @@ inline std::string_view AsText(const uint8_t* data, size_t size) {
   return std::string_view(reinterpret_cast<const char*>(data), size);
 }
 
+// The input read as UTF-16 units, two bytes each, low byte first; an odd last
+// byte is left out. Any unit value can occur, lone surrogates included.
+inline std::u16string AsUtf16(const uint8_t* data, size_t size) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+  }
+  return text;
+}
+
 // Stops the run with a message; libFuzzer saves the input as a crash.
 inline void Require(bool holds, const char* what) {
   if (holds) return;

@@ -14,11 +14,15 @@ from bench.launcher import Runner  # noqa: E402
 from bench.prefix import WinePrefix  # noqa: E402
 from bench.server import UpdateServer  # noqa: E402
 
-LIST_PATH = "/cv3down/filelist.txt"
-
 
 @pytest.fixture(scope="session")
 def prefix():
+    needed = [paths.launcher("wine-http"), paths.launcher("wine-https"),
+              *(paths.program(name) for name in ("bench_driver", "fake_app", "trust_ca"))]
+    missing = [str(path) for path in needed if not path.exists()]
+    if missing:
+        pytest.fail("build the wine-http and wine-https presets first; missing: "
+                    + ", ".join(missing), pytrace=False)
     wine_prefix = WinePrefix()
     wine_prefix.prepare()
     wine_prefix.start()

@@ -140,8 +140,8 @@ class Runner:
     def __init__(self, prefix):
         self.prefix = prefix
         paths.SCRATCH.mkdir(parents=True, exist_ok=True)
-        self.driver = paths.program("bench_driver")
-        self.fake_app = paths.program("fake_app")
+        self.driver = paths.program("bench_driver", prefix.preset)
+        self.fake_app = paths.program("fake_app", prefix.preset)
 
     def install_fake_app(self, path=EXECUTABLE):
         """Puts the fake application at a C:\\ path (crv3v2.exe by default)."""

@@ -8,16 +8,16 @@ PREFIX = BUILD / "wine-prefix"
 PKI = BUILD / "wine-pki"
 SCRATCH = BUILD / "wine-scratch"
 
-# The build whose helper programs the bench runs (any Windows preset has them).
-PROGRAMS = BUILD / "wine-http" / "programs"
+DEMO_PREFIX = BUILD / "demo-prefix"
 
 
 def launcher(preset):
     return BUILD / preset / "crv3launcher.exe"
 
 
-def program(name):
-    return PROGRAMS / f"{name}.exe"
+def program(name, preset="wine-http"):
+    """A helper program; every Windows preset builds them all."""
+    return BUILD / preset / "programs" / f"{name}.exe"
 
 
 def base_url(preset):

@@ -36,8 +36,9 @@ def _registry_text(values):
 
 
 class WinePrefix:
-    def __init__(self, path=paths.PREFIX):
+    def __init__(self, path=paths.PREFIX, preset="wine-http"):
         self.path = pathlib.Path(path)
+        self.preset = preset  # whose helper programs run in this prefix
         self.drive_c = self.path / "drive_c"
 
     @property
@@ -76,7 +77,7 @@ class WinePrefix:
             r"HKEY_CURRENT_USER\Software\Wine\Debug": {"RelayInclude": ";".join(RELAY_CALLS)},
         })
         certificate = pki.ensure(paths.PKI)
-        self.wine(paths.program("trust_ca"), paths.windows_path(certificate), check=True,
+        self.wine(paths.program("trust_ca", self.preset), paths.windows_path(certificate), check=True,
                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.stop()  # the null graphics driver takes effect on the next start
         self._marker().write_text(_LAYOUT_VERSION)

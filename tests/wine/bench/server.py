@@ -44,6 +44,7 @@ class Request:
     path: bytes         # percent-decoded
     headers: dict
     time: float
+    status: int         # the status the route answered with
 
 
 def _path_key(path):
@@ -67,11 +68,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         bench = self.server.bench
         raw_path = self.path.split("?", 1)[0]
         key = urllib.parse.unquote_to_bytes(raw_path)
+        route = bench.routes.get(key) or Route(body=b"not found", status=404)
         bench.requests.append(Request(self.command, self.path, key, dict(self.headers),
-                                      time.monotonic()))
-        route = bench.routes.get(key)
-        if route is None:
-            route = Route(body=b"not found", status=404)
+                                      time.monotonic(), route.status))
         if route.on_request:
             route.on_request(self)
         if route.delay:

@@ -1,5 +1,5 @@
 // FormatFailureSummary for any k failed names taken from the input (k up to
-// 1000, names of any units, LF included): the text is the fixed heading, then
+// 150, names of any units, LF included): the text is the fixed heading, then
 // the first min(k, 10) names each followed by LF, then "... 외 N개" with
 // N = k - 10 in plain decimal exactly when k > 10, and nothing else.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -49,7 +49,7 @@ std::optional<size_t> MoreCount(std::u16string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider input(data, size);
-  const size_t count = input.ConsumeIntegralInRange<size_t>(0, 1000);
+  const size_t count = input.ConsumeIntegralInRange<size_t>(0, 150);
   std::vector<std::u16string> names;
   for (size_t i = 0; i < count; ++i) {
     const std::string bytes = input.ConsumeRandomLengthString(64);

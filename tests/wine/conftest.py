@@ -10,7 +10,7 @@ import pytest
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
 
 from bench import paths, pki  # noqa: E402
-from bench.launcher import Runner  # noqa: E402
+from bench.launcher import SHORTCUT_NAME, Runner  # noqa: E402
 from bench.prefix import WinePrefix  # noqa: E402
 from bench.server import UpdateServer  # noqa: E402
 
@@ -33,7 +33,10 @@ def prefix():
 @pytest.fixture
 def bench(prefix):
     prefix.reset()
-    return Runner(prefix)
+    yield Runner(prefix)
+    # The prefix's shell folders are its own: nothing reaches the host's home.
+    home = pathlib.Path.home()
+    assert not [p for p in (home, home / "Desktop") if (p / SHORTCUT_NAME).exists()]
 
 
 def _port(preset):

@@ -10,7 +10,6 @@ import pytest
 from bench.launcher import APP_DIR, EXECUTABLE
 
 LIST_PATH = "/cv3down/filelist.txt"
-SERVER_LIST_URL_PATH = "/cv3down/filelist.txt"
 
 NO_SERVER = ("오류", "서버에 연결할 수 없습니다.\n인터넷 연결을 확인하세요.", "error")
 NOT_FOUND = ("알림", "실행 파일을 찾을 수 없습니다.\n다시 실행해주세요.", "information")
@@ -44,17 +43,32 @@ def assert_shortcut(result, icon=EXECUTABLE):
     assert shortcut["arguments"] == "" and shortcut["description"] == ""
 
 
-def order(result, *names):
-    """Indices of the first call of each name in the launcher's relay trace."""
+def assert_shortcut_calls(result):
+    """One apartment for the shortcut: CoInitializeEx(NULL, apartment
+    threaded), the in-process shell link, the current desktop folder, and one
+    CoUninitialize after the success."""
+    calls = [(c.name, [a.value for a in c.args]) for c in result.calls_named(
+        "CoInitializeEx", "CoInitialize", "CoCreateInstance", "SHGetFolderPathW",
+        "CoUninitialize")]
+    assert [name for name, _ in calls] == [
+        "CoInitializeEx", "CoCreateInstance", "SHGetFolderPathW", "CoUninitialize"]
+    assert calls[0][1] == [0, 2]
+    assert calls[1][1][1:3] == [0, 1]
+    assert calls[2][1][:4] == [0, 0x10, 0, 0]
+
+
+def assert_in_order(result, *names):
+    """The first calls of these names came in this order from the launcher."""
     seen = [call.name for call in result.calls]
-    return [seen.index(name) for name in names]
+    firsts = [seen.index(name) for name in names]
+    assert firsts == sorted(firsts), list(zip(names, firsts))
 
 
 def assert_start_call(result, file, parameters):
+    """ShellExecuteW(no owner, "open", file, parameters, C:\\corvane3, SW_SHOW)."""
     (call,) = result.calls_named("ShellExecuteW")
-    assert [(a.value, a.text) for a in call.args] == [
-        (0, None), (call.args[1].value, "open"), (call.args[2].value, file),
-        (call.args[3].value, parameters), (call.args[4].value, APP_DIR), (5, None)]
+    assert (call.args[0].value, call.args[5].value) == (0, 5)
+    assert [a.text for a in call.args[1:5]] == ["open", file, parameters, APP_DIR]
 
 
 @pytest.fixture
@@ -79,10 +93,9 @@ def test_offline_without_executable_reports_no_server(bench, prefix):
     assert result.calls[0].name == "InitCommonControls"
     (delete,) = result.calls_named("DeleteUrlCacheEntryW")
     (open_call,) = result.calls_named("URLOpenBlockingStreamW")
-    assert order(result, "DeleteUrlCacheEntryW", "URLOpenBlockingStreamW") == sorted(
-        order(result, "DeleteUrlCacheEntryW", "URLOpenBlockingStreamW"))
+    assert_in_order(result, "DeleteUrlCacheEntryW", "URLOpenBlockingStreamW")
     assert delete.args[0].text == open_call.args[1].text
-    assert open_call.args[1].text.endswith(SERVER_LIST_URL_PATH)
+    assert open_call.args[1].text.endswith(LIST_PATH)
     assert [open_call.args[i].value for i in (0, 3, 4)] == [0, 0, 0]
 
 
@@ -154,11 +167,44 @@ def test_online_writes_shortcut_then_starts(bench, prefix, online, args, paramet
     assert (result.exit_code, boxes(result)) == (0, [])
     assert started(result) == [(EXECUTABLE, parameters, APP_DIR)]
     assert_shortcut(result)
+    assert_shortcut_calls(result)
     assert_start_call(result, EXECUTABLE, parameters)
-    assert order(result, "SHGetFolderPathW", "ShellExecuteW") == sorted(
-        order(result, "SHGetFolderPathW", "ShellExecuteW"))
+    assert_in_order(result, "SHGetFolderPathW", "ShellExecuteW")
     assert [r.raw_path for r in online.requests] == [LIST_PATH]
     assert prefix.app_files() == before
+
+
+def test_list_is_fetched_from_the_server_every_run(bench, online):
+    # Headers that would let a cache answer, or revalidate, the second request.
+    online.routes[LIST_PATH.encode()].headers = {
+        "Cache-Control": "max-age=3600", "Last-Modified": "Mon, 07 Dec 2026 00:00:00 GMT",
+        "ETag": '"list-1"'}
+
+    for _ in range(2):
+        assert bench.run().exit_code == 0
+
+    fetches = online.requests_for(LIST_PATH)
+    assert len(fetches) == 2
+    assert not {"If-Modified-Since", "If-None-Match"} & set(fetches[1].headers)
+
+
+def test_list_bytes_arrive_unchanged(bench, prefix, http_server):
+    # Three 1024-byte reads and a short one; CR LF line ends; a zero byte and
+    # padding after each version. With no local record, every listed file is
+    # fetched and the list text is stored as it came.
+    files = {"data/one.dat": b"one", "data/two.dat": b"two", "readme.txt": b"three"}
+    listing = b"".join(name.encode() + b"|1\x00" + b"~" * 1100 + b"\r\n" for name in files)
+    assert 3 * 1024 < len(listing) < 4 * 1024
+    http_server.serve(LIST_PATH, listing)
+    for name, content in files.items():
+        http_server.serve("/cv3down/" + name, content)
+
+    result = bench.run()
+
+    assert (prefix.app_dir / "local_list.txt").read_bytes() == listing
+    installed = prefix.app_files()
+    assert {name: installed.get(name) for name in files} == files
+    assert result.exit_code == 1 and boxes(result)[-1] == NOT_FOUND
 
 
 def test_override_is_started_and_gives_the_shortcut_its_icon(bench, online):
@@ -183,8 +229,7 @@ def test_override_naming_nothing_writes_shortcut_then_reports(bench, online, arg
     assert (result.exit_code, boxes(result), result.started) == (1, [NOT_FOUND], [])
     assert_boxes_are_plain(result)
     assert_shortcut(result)
-    assert order(result, "SHGetFolderPathW", "MessageBoxW") == sorted(
-        order(result, "SHGetFolderPathW", "MessageBoxW"))
+    assert_in_order(result, "SHGetFolderPathW", "MessageBoxW")
     assert result.calls_named("ShellExecuteW") == []
 
 

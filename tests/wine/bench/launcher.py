@@ -5,6 +5,7 @@ import json
 import re
 import struct
 import subprocess
+import time
 
 from . import paths
 
@@ -136,6 +137,35 @@ def image_range(exe):
 
 # --- running ----------------------------------------------------------------
 
+class RunningApp:
+    """A copy of the fake application that keeps running while its hold file
+    exists; its log line shows it is up."""
+
+    def __init__(self, runner, path, timeout):
+        self.hold_file = paths.SCRATCH / "running_app.hold"
+        self.hold_file.write_text("hold")
+        self.log = paths.SCRATCH / "running_app.log"
+        self.log.unlink(missing_ok=True)
+        env = runner.prefix.env
+        env.update(FAKE_APP_LOG=paths.windows_path(self.log),
+                   FAKE_APP_HOLD=paths.windows_path(self.hold_file))
+        self.process = subprocess.Popen(["wine", path], env=env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + timeout
+        while not (self.log.exists() and self.log.read_text()):
+            assert time.monotonic() < deadline, f"{path} did not start"
+            time.sleep(0.05)
+        self.pid = json.loads(self.log.read_text().splitlines()[0])["pid"]
+
+    def exited(self):
+        return self.process.poll() is not None
+
+    def release(self, timeout=30):
+        """Lets it exit; returns the exit status `wine` reports."""
+        self.hold_file.unlink(missing_ok=True)
+        return self.process.wait(timeout)
+
+
 class Runner:
     def __init__(self, prefix):
         self.prefix = prefix
@@ -149,6 +179,11 @@ class Runner:
         target.parent.mkdir(parents=True, exist_ok=True)
         target.write_bytes(self.fake_app.read_bytes())
         return target
+
+    def start_running_app(self, path=EXECUTABLE, timeout=30):
+        """Starts the fake application installed at `path` and leaves it
+        running (until `RunningApp.release`), as a user's open copy would be."""
+        return RunningApp(self, path, timeout)
 
     def install_release(self, files, list_text=None):
         """Installs files into C:\\corvane3 as a completed update would leave

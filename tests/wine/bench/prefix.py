@@ -60,13 +60,17 @@ class WinePrefix:
 
     def is_prepared(self):
         marker = self._marker()
-        return marker.exists() and marker.read_text() == _LAYOUT_VERSION
+        return (marker.exists() and marker.read_text() == _LAYOUT_VERSION
+                and (paths.PKI / "trusted-ca.der").exists())
 
     def prepare(self, fresh=False):
         """Creates the prefix unless a prepared one of this layout exists."""
         if self.is_prepared() and not fresh:
             return
         self.stop()
+        if self.drive_c.exists():
+            # A scenario that was killed may have left C:\ refusing changes.
+            subprocess.run(["chattr", "-i", str(self.drive_c)], capture_output=True)
         shutil.rmtree(self.path, ignore_errors=True)
         subprocess.run(["wineboot", "-i"], env=self.env, check=True, timeout=300,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

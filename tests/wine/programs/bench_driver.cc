@@ -134,9 +134,13 @@ std::string ControlsJson(HWND parent, bool ask_progress_bars) {
            ",\"text\":" + Quote(WindowText(child)) + ",\"rect\":" + RectJson(child) +
            StylesJson(child) + ",\"visible\":" + (IsWindowVisible(child) ? "true" : "false");
     if (ask_progress_bars && lstrcmpiW(class_name.c_str(), PROGRESS_CLASSW) == 0) {
-      out += ",\"low\":" + AskWindow(child, PBM_GETRANGE, TRUE) +
-             ",\"high\":" + AskWindow(child, PBM_GETRANGE, FALSE) +
-             ",\"pos\":" + AskWindow(child, PBM_GETPOS, 0);
+      // A window that does not answer now will not answer the next two
+      // either: the sample then carries nulls without waiting three times.
+      const std::string pos = AskWindow(child, PBM_GETPOS, 0);
+      const bool answers = pos != "null";
+      out += ",\"low\":" + (answers ? AskWindow(child, PBM_GETRANGE, TRUE) : pos) +
+             ",\"high\":" + (answers ? AskWindow(child, PBM_GETRANGE, FALSE) : pos) +
+             ",\"pos\":" + pos;
     }
     out += "}";
   }
@@ -197,7 +201,10 @@ class Watcher {
     if (answered_.count(box)) return;
     HWND text_control = GetDlgItem(box, 0xFFFF);
     const std::wstring text = text_control ? WindowText(text_control) : L"";
-    if (text.empty() || !IsWindowVisible(box)) return;  // still being built
+    // A box is still being built until it is visible with its text; one whose
+    // text stays empty is reported after a grace period rather than never.
+    const DWORD first_seen = first_seen_.emplace(box, GetTickCount()).first->second;
+    if (!IsWindowVisible(box) || (text.empty() && GetTickCount() - first_seen < 1000)) return;
     HWND icon = GetDlgItem(box, kMessageBoxIconId);
     Emit("message_box", ",\"caption\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(text) +
                             ",\"has_icon\":" +
@@ -217,6 +224,7 @@ class Watcher {
   DWORD process_id_;
   bool keep_boxes_;
   std::set<HWND> answered_;
+  std::map<HWND, DWORD> first_seen_;
   std::set<HWND> seen_;
   std::string last_progress_sample_;
 };

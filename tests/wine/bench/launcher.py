@@ -58,6 +58,8 @@ class RunResult:
     command_line: str
     exit_code: int | None
     timed_out: bool
+    killed: bool               # cut short on request (kill_on_text, kill_after_ms)
+    screen: list               # [width, height] of the prefix's screen
     boxes: list
     progress: list             # samples of the DownloadProgressClass window
     windows: list              # any other top-level window of the launcher
@@ -137,6 +139,11 @@ def image_range(exe):
 
 # --- running ----------------------------------------------------------------
 
+def _hex(text):
+    """UTF-16 units as hex digits: passes any text through wine's argv intact."""
+    return text.encode("utf-16-be", "surrogatepass").hex()
+
+
 class RunningApp:
     """A copy of the fake application that keeps running while its hold file
     exists; its log line shows it is up."""
@@ -204,9 +211,12 @@ class Runner:
         return list_text
 
     def run(self, args=None, *, preset="wine-http", command_line=None, relay=True,
-            timeout_ms=60000, child_wait_ms=15000, hold_file=None, env=None):
+            timeout_ms=60000, child_wait_ms=15000, hold_file=None, env=None,
+            kill_on_text=None, kill_after_ms=None):
         """Runs the launcher built by `preset` with the command line
-        `"<launcher>" args` (or exactly `command_line`) and returns a RunResult."""
+        `"<launcher>" args` (or exactly `command_line`) and returns a RunResult.
+        kill_on_text terminates it once its progress window shows that text,
+        kill_after_ms after that time."""
         launcher = paths.launcher(preset)
         if command_line is None:
             command_line = f'"{paths.windows_path(launcher)}"'
@@ -223,16 +233,19 @@ class Runner:
         if hold_file:
             run_env["FAKE_APP_HOLD"] = paths.windows_path(hold_file)
         run_env.update(env or {})
-        shortcut = "".join(f"{ord(c):04x}" for c in SHORTCUT_NAME)
+        options = ["--timeout-ms", timeout_ms, "--child-wait-ms", child_wait_ms,
+                   "--shortcut", _hex(SHORTCUT_NAME)]
+        if kill_on_text:
+            options += ["--kill-on-text", _hex(kill_on_text)]
+        if kill_after_ms:
+            options += ["--kill-after-ms", kill_after_ms]
         # Files, not pipes: Wine's desktop process, started by the first window,
         # inherits the descriptors and would keep pipes open.
         out_file, err_file = paths.SCRATCH / "driver.out", paths.SCRATCH / "driver.err"
         with out_file.open("wb") as out, err_file.open("wb") as err:
             self.prefix.wine(
                 self.driver, paths.windows_path(launcher), paths.windows_path(command_file),
-                "--timeout-ms", timeout_ms, "--child-wait-ms", child_wait_ms,
-                "--shortcut", shortcut,
-                env=run_env, timeout=timeout_ms / 1000 + child_wait_ms / 1000 + 60,
+                *options, env=run_env, timeout=timeout_ms / 1000 + child_wait_ms / 1000 + 60,
                 stdout=out, stderr=err)
         events = [json.loads(line) for line in out_file.read_text("ascii").splitlines()
                   if line.startswith("{")]
@@ -261,6 +274,8 @@ class Runner:
             command_line=command_line,
             exit_code=exits[0].get("code"),
             timed_out="timeout" in by_kind,
+            killed="killed" in by_kind,
+            screen=by_kind["started"][0]["screen"],
             boxes=boxes,
             progress=by_kind.get("progress", []),
             windows=by_kind.get("window", []),

@@ -146,6 +146,7 @@ class UpdateServer:
             server.socket = context.wrap_socket(server.socket, server_side=True,
                                                 do_handshake_on_connect=False)
         server.bench = self
+        self.port = server.server_address[1]  # the one chosen when asked for port 0
         self._server = server
         self._thread = threading.Thread(target=server.serve_forever, daemon=True)
         self._thread.start()

@@ -14,6 +14,10 @@
 //   --keep-boxes         leave message boxes open (the program then hangs)
 //   --child-wait-ms N    after the exit, wait up to N ms for the programs it
 //                        started (default 15000)
+//   --kill-on-text HEX   terminate the program as soon as a control of its
+//                        progress window shows this text (UTF-16LE hex), e.g.
+//                        to cut a run short in the middle of a download
+//   --kill-after-ms N    terminate the program after N ms, reported as killed
 //
 // Windows of other processes are read with calls that never wait on their
 // thread (GetWindowTextW reads the stored title of a foreign window) or with
@@ -181,7 +185,11 @@ std::vector<HWND> TopLevelWindowsOf(DWORD process_id) {
 // exact style from a relay trace of MessageBoxW.
 class Watcher {
  public:
-  Watcher(DWORD process_id, bool keep_boxes) : process_id_(process_id), keep_boxes_(keep_boxes) {}
+  Watcher(DWORD process_id, bool keep_boxes, std::wstring kill_text)
+      : process_id_(process_id), keep_boxes_(keep_boxes), kill_text_(std::move(kill_text)) {}
+
+  // True once the progress window showed the text the run is to be cut at.
+  bool KillTextSeen() const { return text_seen_; }
 
   void Poll() {
     for (HWND window : TopLevelWindowsOf(process_id_)) {
@@ -215,6 +223,11 @@ class Watcher {
   }
 
   void SampleProgressWindow(HWND window) {
+    for (HWND child : Children(window)) {
+      if (!kill_text_.empty() && WindowText(child).find(kill_text_) != std::wstring::npos) {
+        text_seen_ = true;
+      }
+    }
     std::string sample = WindowJson(window, true);
     if (sample == last_progress_sample_) return;
     last_progress_sample_ = sample;
@@ -223,6 +236,8 @@ class Watcher {
 
   DWORD process_id_;
   bool keep_boxes_;
+  std::wstring kill_text_;
+  bool text_seen_ = false;
   std::set<HWND> answered_;
   std::map<HWND, DWORD> first_seen_;
   std::set<HWND> seen_;
@@ -347,7 +362,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fputs("usage: bench_driver PROGRAM COMMAND_LINE_FILE [options]\n", stderr);
     return 2;
   }
-  DWORD timeout_ms = 60000, sample_ms = 20, child_wait_ms = 15000;
+  DWORD timeout_ms = 60000, sample_ms = 20, child_wait_ms = 15000, kill_after_ms = 0;
+  std::wstring kill_text;
   bool keep_boxes = false;
   std::wstring shortcut;
   for (int i = 3; i < argc; ++i) {
@@ -361,6 +377,10 @@ int wmain(int argc, wchar_t** argv) {
       shortcut = FromHex(argv[++i]);
     } else if (option == L"--child-wait-ms" && has_value) {
       child_wait_ms = std::wcstoul(argv[++i], nullptr, 10);
+    } else if (option == L"--kill-on-text" && has_value) {
+      kill_text = FromHex(argv[++i]);
+    } else if (option == L"--kill-after-ms" && has_value) {
+      kill_after_ms = std::wcstoul(argv[++i], nullptr, 10);
     } else if (option == L"--keep-boxes") {
       keep_boxes = true;
     }
@@ -379,16 +399,25 @@ int wmain(int argc, wchar_t** argv) {
   ScopedHandle process(info.hProcess);
   ScopedHandle thread(info.hThread);
   Emit("started", ",\"pid\":" + Number(info.dwProcessId) + ",\"command_line\":" +
-                      Quote(command_line));
+                      Quote(command_line) + ",\"screen\":[" +
+                      Number(GetSystemMetrics(SM_CXSCREEN)) + "," +
+                      Number(GetSystemMetrics(SM_CYSCREEN)) + "]");
 
-  Watcher watcher(info.dwProcessId, keep_boxes);
+  Watcher watcher(info.dwProcessId, keep_boxes, kill_text);
   ChildTracker children(info.dwProcessId);
   const DWORD deadline = GetTickCount() + timeout_ms;
   while (WaitForSingleObject(process.Get(), sample_ms) == WAIT_TIMEOUT) {
     watcher.Poll();
     children.Poll();
-    if (static_cast<LONG>(GetTickCount() - deadline) > 0) {
-      Emit("timeout", "");
+    const DWORD elapsed = GetTickCount() - g_start_ticks;
+    const char* stop_reason = nullptr;
+    if (watcher.KillTextSeen() || (kill_after_ms && elapsed >= kill_after_ms)) {
+      stop_reason = "killed";
+    } else if (static_cast<LONG>(GetTickCount() - deadline) > 0) {
+      stop_reason = "timeout";
+    }
+    if (stop_reason) {
+      Emit(stop_reason, "");
       TerminateProcess(process.Get(), 259);
       WaitForSingleObject(process.Get(), INFINITE);
     }

@@ -12,8 +12,9 @@ from . import paths, pki
 _LAYOUT_VERSION = "3"
 
 # Calls whose arguments and order the bench reads from Wine's relay trace
-# (active only in runs with relay=True). Several of them are forwarded by
-# Wine to another DLL, under whose name the trace then shows them.
+# (active only in runs with relay=True); written into the prefix at the start
+# of every session, so a name added here takes effect at once. Several of them
+# are forwarded by Wine to another DLL, under whose name the trace shows them.
 RELAY_CALLS = [
     "user32.MessageBoxW", "shell32.ShellExecuteW", "shell32.SHGetFolderPathW",
     "ole32.CoInitializeEx", "ole32.CoInitialize", "ole32.CoUninitialize", "ole32.CoCreateInstance",
@@ -76,10 +77,7 @@ class WinePrefix:
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         self._keep_shell_folders_inside()
-        self.import_registry({
-            r"HKEY_CURRENT_USER\Software\Wine\Drivers": {"Graphics": "null"},
-            r"HKEY_CURRENT_USER\Software\Wine\Debug": {"RelayInclude": ";".join(RELAY_CALLS)},
-        })
+        self.import_registry({r"HKEY_CURRENT_USER\Software\Wine\Drivers": {"Graphics": "null"}})
         certificate = pki.ensure(paths.PKI)
         self.wine(paths.program("trust_ca", self.preset), paths.windows_path(certificate), check=True,
                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -105,8 +103,11 @@ class WinePrefix:
     # --- the wine server ---------------------------------------------------
 
     def start(self):
-        """Keeps one wine server up for a session: later starts are faster."""
+        """Keeps one wine server up for a session (later starts are faster)
+        and names the calls the relay trace shows."""
         subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        self.import_registry({
+            r"HKEY_CURRENT_USER\Software\Wine\Debug": {"RelayInclude": ";".join(RELAY_CALLS)}})
 
     def stop(self):
         if self.path.exists():

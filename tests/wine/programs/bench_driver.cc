@@ -10,12 +10,13 @@
 // Options:
 //   --timeout-ms N       terminate the program after N ms (default 60000)
 //   --sample-ms N        polling interval (default 20)
-//   --shortcut NAME      after the exit, read DESKTOP\NAME (UTF-16LE hex)
+//   --shortcut HEX       after the exit, read DESKTOP\NAME back; NAME given
+//                        as hex UTF-16 units, four digits each
 //   --keep-boxes         leave message boxes open (the program then hangs)
 //   --child-wait-ms N    after the exit, wait up to N ms for the programs it
 //                        started (default 15000)
 //   --kill-on-text HEX   terminate the program as soon as a control of its
-//                        progress window shows this text (UTF-16LE hex), e.g.
+//                        progress window shows this text (hex as above), e.g.
 //                        to cut a run short in the middle of a download
 //   --kill-after-ms N    terminate the program after N ms, reported as killed
 //

@@ -4,6 +4,7 @@
 // unit by unit, the UTF-8 of each unit on its own. Every surrogate unit, lone
 // or one half of a valid pair, stands as U+FFFD (EF BF BD), so a character
 // beyond the BMP gives EF BF BD EF BF BD; a space gives 20.
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -14,10 +15,11 @@
 
 namespace {
 
+// A-Z a-z 0-9 - _ . ~ / : (isalnum in the "C" locale).
 bool IsPassedThrough(unsigned value) {
-  return (value >= 'A' && value <= 'Z') || (value >= 'a' && value <= 'z') ||
-         (value >= '0' && value <= '9') || std::string_view("-_.~/:").find(static_cast<char>(value)) !=
-                                               std::string_view::npos;
+  return value < 0x80 && (std::isalnum(static_cast<int>(value)) ||
+                          std::string_view("-_.~/:").find(static_cast<char>(value)) !=
+                              std::string_view::npos);
 }
 
 std::optional<unsigned> UpperHexValue(char16_t unit) {
@@ -31,7 +33,7 @@ std::optional<std::string> PercentDecode(std::u16string_view encoded) {
   std::string bytes;
   for (size_t i = 0; i < encoded.size(); ++i) {
     const char16_t unit = encoded[i];
-    if (unit < 0x80 && IsPassedThrough(unit)) {
+    if (IsPassedThrough(unit)) {
       bytes += static_cast<char>(unit);
       continue;
     }

@@ -1,0 +1,161 @@
+"""Downloads and the progress window under Wine, from the outside: what the
+window shows while a throttled server feeds the launcher, the URL each name is
+requested at and where its bytes are stored, and what every kind of failed
+transfer leaves at the target (nothing changed, no temporary file)."""
+import os
+import re
+import stat
+import subprocess
+
+import pytest
+
+from bench import paths
+from bench.launcher import APP_DIR
+
+LIST_PATH = "/cv3down/filelist.txt"
+BASE_PATH = "/cv3down/"
+
+TITLE = "코르바네소프트(주) Corvane3 업데이트 중..."
+PREPARING = "준비 중..."
+COMPLETED = ("알림", "업데이트가 완료되었습니다. 프로그램을 재시작합니다", "information")
+NOT_FOUND = ("알림", "실행 파일을 찾을 수 없습니다.\n다시 실행해주세요.", "information")
+FAILURE_HEADING = "다음 파일 다운로드에 실패했습니다:\n\n"
+
+WS_POPUP, WS_CAPTION, WS_SYSMENU = 0x80000000, 0x00C00000, 0x00080000
+WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = 0x00040000, 0x00020000, 0x00010000
+WS_EX_TOOLWINDOW, WS_EX_TOPMOST = 0x80, 0x08
+SS_CENTER, SS_SUNKEN = 0x1, 0x1000
+
+# The window's controls in creation order: (id, class, offset from the first
+# control's corner, size). Screen rectangles give offsets, not client positions.
+CONTROLS = [
+    (0, "static", (0, 0), (460, 20)),
+    (1001, "static", (0, 25), (460, 60)),
+    (0, "static", (0, 100), (460, 20)),
+    (0, "msctls_progress32", (0, 125), (460, 25)),
+    (1002, "static", (0, 160), (460, 20)),
+]
+
+STATUS = re.compile(r"^다운로드 중: (.*) \((\d+)%\)$")
+
+
+def boxes(result):
+    return [box.brief() for box in result.boxes]
+
+
+def list_text(names, version=1):
+    """The server's version list for these names; the launcher reads it in
+    the ANSI code page (949)."""
+    return "".join(f"{name}|{version}\r\n" for name in names).encode("cp949")
+
+
+def publish(server, files, version=1):
+    """Serves the list and each file ({listed name: bytes or serve() options})."""
+    server.serve(LIST_PATH, list_text(files, version))
+    for name, answer in files.items():
+        options = answer if isinstance(answer, dict) else {"body": answer}
+        server.serve(BASE_PATH + name, **options)
+
+
+def control(sample, index):
+    return sample["controls"][index]
+
+
+def status_text(sample):
+    return control(sample, 2)["text"]
+
+
+def overall_text(sample):
+    return control(sample, 4)["text"]
+
+
+def bar(sample):
+    return control(sample, 3)
+
+
+def temporary_files(prefix):
+    """Files the download leaves in a target's folder while it runs."""
+    return sorted(str(p.relative_to(prefix.app_dir)) for p in prefix.app_dir.rglob("*")
+                  if p.is_file() and re.fullmatch(r"cv3[0-9A-Fa-f]*\.tmp", p.name))
+
+
+# --- the progress window while files arrive -------------------------------------
+
+# Listed in download order (the list is ordered by name). The ".i.zip" name is
+# listed under its server name and shown and stored under its local one.
+THROTTLED = {
+    "a.dat": bytes(range(256)) * 40,
+    "b folder/b.dat": b"b" * 10240,
+    "c.i.zip": b"[c]\r\n" * 2048,
+    "d.dat": b"d" * 10240,
+}
+SHOWN_NAMES = {"a.dat": "a.dat", "b folder/b.dat": "b folder/b.dat", "c.i.zip": "c.ini",
+               "d.dat": "d.dat"}
+
+
+def test_window_follows_a_throttled_update(bench, prefix, http_server):
+    publish(http_server, {name: {"body": body, "rate": 10240}
+                          for name, body in THROTTLED.items()})
+
+    result = bench.run()
+
+    assert boxes(result) == [COMPLETED, NOT_FOUND]
+    installed = prefix.app_files()
+    for name, body in THROTTLED.items():
+        assert installed[SHOWN_NAMES[name].replace("/", os.sep)] == body, name
+    samples = result.progress
+    assert len(samples) >= 8, samples
+
+    # The window itself: class, title, centred 500 x 250, styles.
+    width, height = result.screen
+    left, top = (width - 500) // 2, (height - 250) // 2
+    for sample in samples:
+        assert (sample["class"], sample["title"]) == ("DownloadProgressClass", TITLE)
+        assert sample["rect"] == [left, top, left + 500, top + 250]
+        assert sample["owner"] == "0x0"
+    shown = samples[len(samples) // 2]
+    style, ex_style = int(shown["style"], 16), int(shown["ex_style"], 16)
+    assert style & (WS_POPUP | WS_CAPTION | WS_SYSMENU) == WS_POPUP | WS_CAPTION | WS_SYSMENU
+    assert style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX) == 0
+    assert ex_style & (WS_EX_TOOLWINDOW | WS_EX_TOPMOST) == WS_EX_TOOLWINDOW | WS_EX_TOPMOST
+    assert shown["visible"]
+
+    # Its controls: order, ids, classes, layout, static styles.
+    controls = shown["controls"]
+    first = controls[0]["rect"]
+    assert [(c["id"], c["class"].lower(), (c["rect"][0] - first[0], c["rect"][1] - first[1]),
+             (c["rect"][2] - c["rect"][0], c["rect"][3] - c["rect"][1])) for c in controls] \
+        == CONTROLS
+    assert controls[0]["text"] == "다운로드 파일 목록:"
+    assert int(controls[1]["style"], 16) & SS_SUNKEN
+    assert int(controls[4]["style"], 16) & SS_CENTER
+    assert all(c["visible"] for c in controls)
+
+    # Once the counting has begun, the list shows the first three listed
+    # names and how many more follow.
+    names = list(THROTTLED)
+    assert {control(s, 1)["text"] for s in samples if overall_text(s)} == {
+        "\r\n".join(names[:3]) + "\r\n... 외 1개"}
+
+    # The bar runs from 0 to 100 whenever the window answers.
+    answered = [bar(s) for s in samples if bar(s)["pos"] is not None]
+    assert answered and all((b["low"], b["high"]) == (0, 100) for b in answered)
+    assert all(0 <= b["pos"] <= 100 for b in answered)
+    assert any(0 < b["pos"] < 100 for b in answered)
+
+    # The overall count goes 1 / 4 ... 4 / 4, and while file k is fetched the
+    # status line names it with a rising percentage.
+    overall = [overall_text(s) for s in samples]
+    counted = [text for i, text in enumerate(overall) if i == 0 or text != overall[i - 1]]
+    assert [t for t in counted if t != "전체 진행: 0 / 4"] == [
+        f"전체 진행: {k} / 4" for k in range(1, 5)]
+    for k, name in enumerate(names, start=1):
+        percentages = []
+        for sample in samples:
+            match = STATUS.match(status_text(sample))
+            if overall_text(sample) == f"전체 진행: {k} / 4" and match \
+                    and match.group(1) == SHOWN_NAMES[name]:
+                percentages.append(int(match.group(2)))
+        assert len(set(percentages)) >= 2, (name, percentages)
+        assert percentages == sorted(percentages) and percentages[-1] <= 100, (name, percentages)
+    assert temporary_files(prefix) == []

@@ -57,6 +57,11 @@ def publish(server, files, version=1):
         server.serve(BASE_PATH + name, **options)
 
 
+def samples_of(result):
+    """The progress window's samples taken once all its controls existed."""
+    return [s for s in result.progress if len(s["controls"]) == len(CONTROLS)]
+
+
 def control(sample, index):
     return sample["controls"][index]
 
@@ -103,7 +108,7 @@ def test_window_follows_a_throttled_update(bench, prefix, http_server):
     installed = prefix.app_files()
     for name, body in THROTTLED.items():
         assert installed[SHOWN_NAMES[name].replace("/", os.sep)] == body, name
-    samples = result.progress
+    samples = samples_of(result)
     assert len(samples) >= 8, samples
 
     # The window itself: class, title, centred 500 x 250, styles.
@@ -159,3 +164,71 @@ def test_window_follows_a_throttled_update(bench, prefix, http_server):
         assert len(set(percentages)) >= 2, (name, percentages)
         assert percentages == sorted(percentages) and percentages[-1] <= 100, (name, percentages)
     assert temporary_files(prefix) == []
+
+
+@pytest.mark.parametrize("first", [None, {"body": b"x" * 4096}],
+                         ids=["alone", "after-announced-file"])
+def test_unannounced_size_moves_nothing_and_completes(bench, prefix, http_server, first):
+    body = bytes(range(256)) * 64
+    files = {"b.dat": {"body": body, "rate": 8192, "content_length": False}}
+    if first:
+        files = {"a.dat": first, **files}
+    publish(http_server, files)
+
+    result = bench.run()
+
+    assert boxes(result) == [COMPLETED, NOT_FOUND]
+    assert prefix.app_files()["b.dat"] == body
+    total = len(files)
+    before = [s for s in samples_of(result) if overall_text(s) != f"전체 진행: {total} / {total}"]
+    during = [s for s in samples_of(result) if overall_text(s) == f"전체 진행: {total} / {total}"]
+    assert len(during) >= 1, result.progress
+    # The label keeps whatever the last announced size left there; the bar,
+    # set back to 0 after the previous file, stays there.
+    last_before = status_text(before[-1]) if before else PREPARING
+    if first is None:
+        assert last_before == PREPARING
+    assert {status_text(s) for s in during} == {last_before}
+    assert {bar(s)["pos"] for s in during} <= {0, None}
+    assert temporary_files(prefix) == []
+
+
+# --- names: the URL requested and the place stored ------------------------------
+
+# (listed name, path the server must see, where the bytes land under
+# C:\corvane3 or None when no file can carry that name)
+NAMES = [
+    ("data/sub/a b.dat", "/cv3down/data/sub/a%20b.dat", "data/sub/a b.dat"),
+    ("한글.txt", "/cv3down/%ED%95%9C%EA%B8%80.txt", "한글.txt"),
+    ("100%+ok#1.txt", "/cv3down/100%25%2Bok%231.txt", "100%+ok#1.txt"),
+    ("sub\\back slash.dat", "/cv3down/sub%5Cback%20slash.dat", "sub/back slash.dat"),
+    ("d1/d2/d3/d4/d5/d6/deep.dat", "/cv3down/d1/d2/d3/d4/d5/d6/deep.dat",
+     "d1/d2/d3/d4/d5/d6/deep.dat"),
+    ("폴더/하위 폴더/파일 #2.dat",
+     "/cv3down/%ED%8F%B4%EB%8D%94/%ED%95%98%EC%9C%84%20%ED%8F%B4%EB%8D%94/"
+     "%ED%8C%8C%EC%9D%BC%20%232.dat",
+     "폴더/하위 폴더/파일 #2.dat"),
+    # "?" is encoded like any other character, but Windows file names cannot
+    # hold it: the file is fetched and then reported as failed.
+    ("why?.txt", "/cv3down/why%3F.txt", None),
+]
+
+
+def test_names_are_encoded_in_the_url_and_stored_in_place(bench, prefix, http_server):
+    bodies = {name: f"body of {name}".encode("utf-8") for name, _, _ in NAMES}
+    publish(http_server, bodies)
+
+    result = bench.run()
+
+    unstorable = sorted(name for name, _, stored in NAMES if stored is None)
+    failures = [b for b in boxes(result) if b[0] == "경고"]
+    assert failures == ([("경고", FAILURE_HEADING + "".join(n + "\n" for n in unstorable),
+                          "warning")] if unstorable else [])
+    assert boxes(result)[-2:] == [COMPLETED, NOT_FOUND]
+    installed = prefix.app_files()
+    for name, raw_path, stored in NAMES:
+        assert [r.raw_path for r in http_server.requests_for(BASE_PATH + name)] == [raw_path]
+        if stored:
+            assert installed.get(stored.replace("/", os.sep)) == bodies[name], name
+    assert set(installed) == {s.replace("/", os.sep) for _, _, s in NAMES if s} | {
+        "local_list.txt"}

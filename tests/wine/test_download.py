@@ -4,6 +4,7 @@ requested at and where its bytes are stored, and what every kind of failed
 transfer leaves at the target (nothing changed, no temporary file)."""
 import os
 import re
+import socket
 import stat
 import subprocess
 
@@ -318,3 +319,47 @@ def test_failed_transfers_leave_targets_untouched(bench, prefix, http_server):
     assert attributes(prefix, "read-only-not-found.dat") == {"A", "R", "H"}
     # Nothing else appeared: no temporary file, no partial body.
     assert set(installed) == set(INSTALLED) | {"folder.dat/keep.txt", "local_list.txt"}
+
+
+# --- DownloadFile on its own (cases the launcher cannot reach) -------------------
+
+def run_probe(prefix, *arguments):
+    """download_probe.exe with URL/PATH/NAME triples; (exit code, its lines).
+    Output goes through a file: Wine's desktop process, started by the first
+    window, would inherit a pipe and hold it open."""
+    output = paths.SCRATCH / "download_probe.out"
+    with output.open("wb") as out:
+        done = prefix.wine(paths.program("download_probe", prefix.preset), *arguments,
+                           stdout=out, stderr=subprocess.DEVNULL, timeout=120)
+    return done.returncode, output.read_text("utf-8").splitlines()
+
+
+def unused_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+@pytest.mark.parametrize("case", ["no-window", "nothing-listens"])
+def test_download_file_alone(bench, prefix, http_server, case):
+    target = prefix.app_dir / "sub" / "probe.dat"
+    target.parent.mkdir(parents=True)
+    target.write_bytes(b"installed")
+    before = snapshot(target)
+    http_server.serve(BASE_PATH + "sub/probe.dat", NEW)
+    base = paths.base_url("wine-http")
+    if case == "nothing-listens":
+        base = f"http://127.0.0.1:{unused_port()}/cv3down/"
+    options = ["--no-window"] if case == "no-window" else []
+
+    code, lines = run_probe(prefix, *options, base + "sub/probe.dat",
+                            APP_DIR + "\\sub\\probe.dat", "sub/probe.dat")
+
+    if case == "no-window":
+        # Progress reports find no window and change nothing; the file arrives.
+        assert (code, lines) == (0, ["1/1 ok"])
+        assert target.read_bytes() == NEW
+    else:
+        assert (code, lines) == (1, ["1/1 failed", "status: " + PREPARING])
+        assert snapshot(target) == before
+    assert sorted(os.listdir(target.parent)) == ["probe.dat"]

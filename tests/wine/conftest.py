@@ -1,8 +1,9 @@
 """Fixtures of the Wine end-to-end scenarios: one prepared prefix and wine
 server per session, a clean C:\\corvane3 and desktop for every test, and
 update servers on the ports the launcher builds were configured with."""
-import sys
+import fcntl
 import pathlib
+import sys
 import urllib.parse
 
 import pytest
@@ -15,8 +16,20 @@ from bench.prefix import WinePrefix  # noqa: E402
 from bench.server import UpdateServer  # noqa: E402
 
 
+# The loopback ports are fixed by the launcher builds, so bench sessions of
+# different checkouts on one machine take turns.
+PORTS_LOCK = pathlib.Path("/tmp/crv3-bench-ports.lock")
+
+
 @pytest.fixture(scope="session")
-def prefix():
+def ports():
+    with PORTS_LOCK.open("w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        yield
+
+
+@pytest.fixture(scope="session")
+def prefix(ports):
     needed = [paths.launcher("wine-http"), paths.launcher("wine-https"),
               *(paths.program(name) for name in ("bench_driver", "fake_app", "trust_ca"))]
     missing = [str(path) for path in needed if not path.exists()]
@@ -44,13 +57,13 @@ def _port(preset):
 
 
 @pytest.fixture
-def http_server():
+def http_server(ports):
     with UpdateServer(_port("wine-http")) as server:
         yield server
 
 
 @pytest.fixture
-def https_server_factory():
+def https_server_factory(ports):
     """Starts the HTTPS server presenting one of pki.SERVER_CERTIFICATES."""
     servers = []
 

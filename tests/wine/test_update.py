@@ -36,6 +36,9 @@ def assert_window_showed(result, names):
     assert counts == [t for t in expected if t in counts], counts
     assert expected[1:] == [t for t in counts if t != expected[0]], counts
     assert window_gone_before_boxes(result)
+    calls = [c.name for c in result.calls]
+    if "MessageBoxW" in calls:
+        assert len(calls) - calls[::-1].index("DestroyWindow") <= calls.index("MessageBoxW")
 
 
 # --- whole runs -------------------------------------------------------------
@@ -147,18 +150,46 @@ def test_i_zip_is_stored_as_ini_and_reported_as_such(bench, prefix, http_server)
     assert files["local_list.txt"] == list_text([("config.i.zip", 2), ("crv3v2.exe", 1)])
 
 
-def test_twelve_failed_files(bench, prefix, http_server):
+def test_info_file_arriving_as_i_zip_decides_from_the_next_run(bench, prefix, http_server):
+    bench.install_release({"crv3v2.exe": b"fake_app", "b.dat": b"b1"})
+    info = b"[b]\r\nfn=b.dat\r\nver=9\r\n"
+    publish(http_server, {"crv3v2.exe": b"", "b.dat": b"b2", "cv3info.i.zip": info},
+            versions={"b.dat": 2})
+
+    first = bench.run()
+
+    assert boxes(first) == [DONE]
+    assert file_requests(http_server) == ["b.dat", "cv3info.i.zip"]
+    assert (prefix.app_dir / "cv3info.ini").read_bytes() == info
+
+    http_server.clear()
+    text = publish(http_server, {"crv3v2.exe": b"", "b.dat": b"b3", "cv3info.i.zip": info},
+                   versions={"b.dat": 3})
+
+    second = bench.run()
+
+    assert_started_once(second)
+    # The info file names b.dat at 9: version 3 is not newer. cv3info.i.zip
+    # itself is fetched again, as no file of that very name exists.
+    assert boxes(second) == [DONE]
+    assert file_requests(http_server) == ["cv3info.i.zip"]
+    assert app_files(prefix)["b.dat"] == b"b2"
+    assert app_files(prefix)["local_list.txt"] == text
+
+
+@pytest.mark.parametrize("count, ending", [(12, "f09.dat\n... 외 2개"), (10, "f09.dat\n")])
+def test_many_failed_files(bench, prefix, http_server, count, ending):
     bench.install_fake_app()
-    names = [f"f{i:02}.dat" for i in range(12)]
+    names = [f"f{i:02}.dat" for i in range(count)]
     http_server.serve(LIST_PATH, list_text([(n, 1) for n in reversed(names)]))
 
     result = bench.run()
 
     assert_started_once(result)
     assert boxes(result) == [failure_box(names)]
-    assert boxes(result)[0][1].endswith("f09.dat\n... 외 2개")
+    assert boxes(result)[0][1].endswith(ending)
     assert file_requests(http_server) == names
-    # No record existed, so one is written: without the twelve failed lines.
+    # No record existed, so one is written: without the failed lines.
     assert app_files(prefix) == {"crv3v2.exe": bench.fake_app.read_bytes(), "local_list.txt": b""}
 
 
@@ -205,12 +236,13 @@ def test_failed_files_are_fetched_again_on_the_next_run(bench, prefix, http_serv
 @pytest.mark.parametrize("newer", [True, False], ids=["newer-executable", "nothing-to-do"])
 def test_running_application_is_terminated_and_started_again(bench, prefix, http_server,
                                                              fake_app, newer):
-    bench.install_release({"crv3v2.exe": b"fake_app", "tools/Helper.EXE": b"fake_app"})
+    # The helper's name is listed in CP949 with its extension in upper case.
+    bench.install_release({"crv3v2.exe": b"fake_app", "도구/뷰어.EXE": b"fake_app"})
     new_app = fake_app + b"\0overlay v2"
-    text = publish(http_server, {"crv3v2.exe": new_app, "tools/Helper.EXE": b""},
+    text = publish(http_server, {"crv3v2.exe": new_app, "도구/뷰어.EXE": b""},
                    versions={"crv3v2.exe": 2 if newer else 1})
     running = bench.start_running_app()
-    helper = bench.start_running_app(APP_DIR + "\\tools\\Helper.EXE")
+    helper = bench.start_running_app(APP_DIR + "\\도구\\뷰어.EXE")
 
     try:
         result = bench.run("/updated")
@@ -235,18 +267,27 @@ def test_running_application_is_terminated_and_started_again(bench, prefix, http
 
 def test_application_that_cannot_be_terminated_cancels_the_update(bench, prefix, http_server):
     stubborn = paths.program("stubborn_app", prefix.preset)
-    bench.install_release({"crv3v2.exe": b"fake_app", "a.dat": b"a1"})
+    bench.install_release({"crv3v2.exe": b"fake_app", "a.dat": b"a1", "viewer.exe": b"fake_app"})
     (prefix.app_dir / "crv3v2.exe").write_bytes(stubborn.read_bytes())
     before = app_files(prefix)
-    publish(http_server, {"crv3v2.exe": b"new", "a.dat": b"a2"}, versions={"a.dat": 2})
+    publish(http_server, {"crv3v2.exe": b"new", "a.dat": b"a2", "viewer.exe": b""},
+            versions={"a.dat": 2})
     running = bench.start_running_app()
+    # Comes after crv3v2.exe in the order of closing: closed all the same.
+    viewer = bench.start_running_app(APP_DIR + "\\viewer.exe")
     try:
         result = bench.run("/updated")
         still_running = not running.exited()
+        viewer_closed = viewer.process.wait(10) is not None
     finally:
         running.release()
+        viewer.release()
 
     assert still_running, "the stubborn copy was terminated after all"
+    assert viewer_closed
+    # Ten checks with 500 ms between them before giving up.
+    (box,) = [e for e in result.events if e["event"] == "message_box"]
+    assert box["time_ms"] >= 5000
     assert (result.exit_code, boxes(result), result.started) == (0, [CANCELLED], [])
     assert result.progress == [] and not result.shortcut["exists"]
     assert file_requests(http_server) == []

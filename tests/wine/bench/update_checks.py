@@ -67,7 +67,8 @@ def file_requests(server):
     """The names (decoded UTF-8 paths below the base) the launcher asked
     for, the list excepted."""
     base = BASE_PATH.encode()
-    return [r.path[len(base):].decode("utf-8", "replace") for r in server.requests
+    return [(r.path[len(base):].decode("utf-8", "replace") if r.method == "GET" else
+             (r.method, r.path[len(base):].decode("utf-8", "replace"))) for r in server.requests
             if r.path != LIST_PATH.encode() and r.path.startswith(base)]
 
 

@@ -1,7 +1,6 @@
 """Fixtures of the Wine end-to-end scenarios: one prepared prefix and wine
 server per session, a clean C:\\corvane3 and desktop for every test, and
 update servers on the ports the launcher builds were configured with."""
-import fcntl
 import pathlib
 import sys
 import urllib.parse
@@ -16,15 +15,10 @@ from bench.prefix import WinePrefix  # noqa: E402
 from bench.server import UpdateServer  # noqa: E402
 
 
-# The loopback ports are fixed by the launcher builds, so bench sessions of
-# different checkouts on one machine take turns.
-PORTS_LOCK = pathlib.Path("/tmp/crv3-bench-ports.lock")
-
-
 @pytest.fixture(scope="session")
 def ports():
-    with PORTS_LOCK.open("w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
+    """The fixed loopback ports (and the prefix) for the whole session."""
+    with paths.session_lock():
         yield
 
 

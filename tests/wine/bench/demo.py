@@ -128,6 +128,11 @@ class Scenes:
 
 
 def main():
+    with paths.session_lock():
+        show_demo()
+
+
+def show_demo():
     prefix = WinePrefix(paths.DEMO_PREFIX, preset=PRESET)
     prefix.prepare()
     prefix.start()

@@ -1,4 +1,6 @@
 """Where the bench finds the builds and keeps its own state (all under build/)."""
+import contextlib
+import fcntl
 import pathlib
 import re
 
@@ -29,3 +31,15 @@ def base_url(preset):
 def windows_path(path):
     """A host path as Wine's Z: drive shows it."""
     return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
+
+
+# The loopback ports and the prefixes are shared by every bench session on
+# the machine (several checkouts, tools/test's preparation): they take turns.
+_SESSION_LOCK = pathlib.Path("/tmp/crv3-bench-ports.lock")
+
+
+@contextlib.contextmanager
+def session_lock():
+    with _SESSION_LOCK.open("w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        yield

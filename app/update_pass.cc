@@ -4,10 +4,12 @@
 #include <set>
 #include <string_view>
 
+#include "app/ascii_case.h"
 #include "app/platform.h"
 #include "app/update_selection.h"
 #include "lists/ansi.h"
 #include "lists/info_file.h"
+#include "lists/staging_path.h"
 #include "lists/version_list.h"
 #include "process/executable_names.h"
 
@@ -28,26 +30,57 @@ struct DownloadOutcome {
   std::set<std::u16string> failedListedNames;
 };
 
+// A stored file's full path must fit the platform's limit (MAX_PATH, 260
+// units with the terminating zero) also under its staging name, in which it
+// is written first.
+constexpr size_t kMaxPathUnits = 259;
+
 bool IsSeparator(char16_t unit) { return unit == u'/' || unit == u'\\'; }
 
-// Windows drops trailing dots and spaces from a path component, so a
-// component made only of them climbs out like ".." or collapses into the
-// directory that holds it.
-bool IsDotsAndSpacesOnly(std::u16string_view component) {
-  return !component.empty() && component.find_first_not_of(u". ") == std::u16string_view::npos;
+bool IsAsciiDigitOrSuperscript(char16_t unit) {
+  return (unit >= u'0' && unit <= u'9') || unit == u'\u00B9' || unit == u'\u00B2' ||
+         unit == u'\u00B3';
+}
+
+// Windows opens a device, not a file, for these names, whatever extension
+// follows them and with blanks before it ("nul.txt", "COM1 .log").
+bool IsDeviceName(std::u16string_view component) {
+  std::u16string_view base = component.substr(0, component.find(u'.'));
+  base = base.substr(0, base.find_last_not_of(u' ') + 1);
+  for (const std::u16string_view device :
+       {u"con", u"prn", u"aux", u"nul", u"conin$", u"conout$", u"clock$"}) {
+    if (EqualsIgnoringAsciiCase(base, device)) return true;
+  }
+  return base.size() == 4 && IsAsciiDigitOrSuperscript(base[3]) &&
+         (EqualsIgnoringAsciiCase(base.substr(0, 3), std::u16string_view(u"com")) ||
+          EqualsIgnoringAsciiCase(base.substr(0, 3), std::u16string_view(u"lpt")));
+}
+
+// Windows drops trailing dots and blanks from a path component, so such a
+// component names another file than the server meant (".." and "." climb out
+// or collapse into their parent). An empty component ("sub//a") collapses
+// harmlessly.
+bool IsSafeComponent(std::u16string_view component) {
+  if (component.empty()) return true;
+  return component.back() != u'.' && component.back() != u' ' && !IsDeviceName(component);
 }
 
 // A name from the server is appended to the application directory; it must
-// name something strictly below it. Empty names and names that start with a
-// separator, name a drive or stream (":") or hold a component such as ".."
-// would reach the directory itself or something outside it.
-bool StaysInsideDirectory(std::u16string_view name) {
+// name a plain file strictly below it. Empty names, names that start with a
+// separator, name a drive or stream (":"), hold a component that Windows
+// rewrites or takes for a device, carry the launcher's staging ending or do
+// not fit the path limit would write somewhere else, reach a device, or let
+// one download overwrite another's file.
+bool IsStorableName(std::u16string_view name, const std::u16string& applicationDirectory) {
   if (name.empty() || IsSeparator(name.front())) return false;
-  if (name.find(u':') != std::u16string_view::npos) return false;
+  if (name.find(u':') != std::u16string_view::npos || IsStagingPath(name)) return false;
+  if (applicationDirectory.size() + 1 + name.size() + kStagingSuffix.size() > kMaxPathUnits) {
+    return false;
+  }
   while (true) {
     const auto separator = std::find_if(name.begin(), name.end(), IsSeparator);
     const size_t length = static_cast<size_t>(separator - name.begin());
-    if (IsDotsAndSpacesOnly(name.substr(0, length))) return false;
+    if (!IsSafeComponent(name.substr(0, length))) return false;
     if (separator == name.end()) return true;
     name.remove_prefix(length + 1);
   }
@@ -68,9 +101,9 @@ DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads, Platfo
   for (const std::u16string& name : downloads) {
     const std::u16string localName = LocalFileName(name);
     platform.SetOverallProgressText(++started, total);
-    // A name that would leave the directory is never fetched; it fails.
+    // A name that cannot be stored where it belongs is never fetched; it fails.
     const bool stored =
-        StaysInsideDirectory(localName) &&
+        IsStorableName(localName, applicationDirectory) &&
         platform.DownloadFile(std::u16string(BaseUrl) + name,
                               applicationDirectory + u"\\" + localName, localName);
     if (stored) {

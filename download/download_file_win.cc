@@ -10,6 +10,7 @@
 #include "download/download_callback_win.h"
 #include "download/download_response.h"
 #include "download/url_encode.h"
+#include "lists/staging_path.h"
 
 namespace {
 
@@ -22,22 +23,22 @@ bool IsFolder(const std::u16string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// A new empty file with a unique name in a folder, deleted again unless it is
-// moved over its target. The transfer is written here first so that a failed
-// or cut-off download never touches the installed file.
-class TemporaryFile {
+// The file a transfer is stored in before it replaces its target: the
+// target's staging path. A leftover of a run that was killed is removed
+// first; the file is deleted again unless it is moved over its target, so a
+// failed or cut-off download never touches the installed file and leaves
+// nothing behind.
+class PartialDownload {
  public:
-  explicit TemporaryFile(const std::u16string& folder) {
-    wchar_t name[MAX_PATH] = {};
-    if (GetTempFileNameW(AsWide(folder), L"cv3", 0, name) != 0) path_ = FromWide(name);
+  explicit PartialDownload(const std::u16string& target) : path_(StagingPathFor(target)) {
+    Remove();
   }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (!path_.empty()) DeleteFileW(AsWide(path_));
+  PartialDownload(const PartialDownload&) = delete;
+  PartialDownload& operator=(const PartialDownload&) = delete;
+  ~PartialDownload() {
+    if (!path_.empty()) Remove();
   }
 
-  bool IsValid() const { return !path_.empty(); }
   const std::u16string& path() const { return path_; }
 
   // False when the size cannot be read.
@@ -60,6 +61,8 @@ class TemporaryFile {
   }
 
  private:
+  void Remove() const { DeleteFileW(AsWide(path_)); }
+
   std::u16string path_;
 };
 
@@ -74,7 +77,7 @@ HRESULT RunTransfer(const std::u16string& encodedUrl, const std::u16string& path
 
 // Runs the transfer into file; true when the platform reported it done and
 // the answer was the whole body of an HTTP success.
-bool TransferInto(const std::u16string& encodedUrl, const TemporaryFile& file,
+bool TransferInto(const std::u16string& encodedUrl, const PartialDownload& file,
                   const std::u16string& displayName) {
   DownloadResponse response;
   if (RunTransfer(encodedUrl, file.path(), displayName, &response) != S_OK) return false;
@@ -85,7 +88,7 @@ bool TransferInto(const std::u16string& encodedUrl, const TemporaryFile& file,
 // Moves file over target. A read-only target is made writable for that and
 // stays so; its other attributes pass to the new file. A failed move leaves
 // the target as it was.
-bool ReplaceTarget(TemporaryFile& file, const std::u16string& target) {
+bool ReplaceTarget(PartialDownload& file, const std::u16string& target) {
   const DWORD attributes = AttributesOf(target);
   if (attributes == INVALID_FILE_ATTRIBUTES) return file.MoveOver(target);
   const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
@@ -103,18 +106,23 @@ bool ReplaceTarget(TemporaryFile& file, const std::u16string& target) {
 bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                   const std::u16string& displayName) {
   const size_t separator = localPath.find_last_of(kPathSeparators);
-  const std::u16string folder =
-      separator == std::u16string::npos ? u"." : localPath.substr(0, separator);
-  if (separator != std::u16string::npos && !CreateDirectories(folder)) return false;
+  if (separator != std::u16string::npos) {
+    // CreateDirectories accepts a file of the folder's name, but nothing can
+    // be stored below a file: such a target fails before any request.
+    const std::u16string folder = localPath.substr(0, separator);
+    if (!CreateDirectories(folder) || !IsFolder(folder)) return false;
+  }
   if (IsFolder(localPath)) return false;
 
-  TemporaryFile download(folder);
-  if (!download.IsValid()) return false;
+  PartialDownload download(localPath);
   const std::u16string encodedUrl = UrlEncode(url);
   // A copy in the internet cache would answer instead of the server.
   DeleteUrlCacheEntryW(AsWide(encodedUrl));
-  if (!TransferInto(encodedUrl, download, displayName)) return false;
-  return ReplaceTarget(download, localPath);
+  const bool transferred = TransferInto(encodedUrl, download, displayName);
+  // The platform keeps a second full copy of the body in its cache until the
+  // entry is deleted; the launcher never reads it again.
+  DeleteUrlCacheEntryW(AsWide(encodedUrl));
+  return transferred && ReplaceTarget(download, localPath);
 }
 
 bool CreateDirectories(const std::u16string& path) {

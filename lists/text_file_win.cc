@@ -6,22 +6,13 @@
 
 #include "app/scoped_win.h"
 #include "app/wide_string_win.h"
+#include "lists/staging_path.h"
 
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kReadChunk = 64 * 1024;
 constexpr size_t kWriteChunk = 1024 * 1024;
-
-// The new text is staged next to the target under a name that only the
-// launcher uses: "<target>.<process id>.crv3launcher.tmp" (for example
-// "local_list.txt.1234.crv3launcher.tmp"). The process id keeps two launchers
-// apart; a leftover from a crashed run is simply overwritten by a later run
-// that gets the same id.
-std::u16string StagingPathFor(const std::u16string& path) {
-  const std::string processId = std::to_string(GetCurrentProcessId());
-  return path + u"." + std::u16string(processId.begin(), processId.end()) + u".crv3launcher.tmp";
-}
 
 bool WriteAll(HANDLE file, const std::string& text) {
   const char* next = text.data();
@@ -37,7 +28,9 @@ bool WriteAll(HANDLE file, const std::string& text) {
 }
 
 // True only when every byte reached the disk; the file is closed on return,
-// so it can be moved at once.
+// so it can be moved at once. It is opened without sharing, so a second
+// launcher writing the same record at the same time cannot move a half
+// written file: its open or its move fails, and its write is dropped.
 bool WriteDurably(const std::u16string& path, const std::string& text) {
   ScopedHandle file(CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -61,9 +54,10 @@ std::string ReadTextFile(const std::u16string& path) {
 }
 
 // Truncating the target and then writing it would leave a cut-off record
-// after a crash or power loss. The text is written and flushed to a staging
-// file first and then moved over the target in one step, so the target holds
-// either its old bytes or all of the new ones.
+// after a crash or power loss. The text is written and flushed to the
+// target's staging file first and then moved over the target in one step, so
+// the target holds either its old bytes or all of the new ones. A staging
+// file that a killed run left behind is simply written over.
 void WriteTextFile(const std::u16string& path, const std::string& text) {
   const std::u16string staging = StagingPathFor(path);
   if (WriteDurably(staging, text) &&

@@ -1,10 +1,14 @@
 """Runs the launcher under Wine through bench_driver.exe and turns what the
 driver, the fake application and Wine's relay trace report into one result."""
+import atexit
 import dataclasses
 import json
 import re
+import shutil
 import struct
 import subprocess
+import pathlib
+import tempfile
 import time
 
 from . import paths
@@ -149,9 +153,9 @@ class RunningApp:
     exists; its log line shows it is up."""
 
     def __init__(self, runner, path, timeout):
-        self.hold_file = paths.SCRATCH / "running_app.hold"
+        self.hold_file = runner.scratch / "running_app.hold"
         self.hold_file.write_text("hold")
-        self.log = paths.SCRATCH / "running_app.log"
+        self.log = runner.scratch / "running_app.log"
         self.log.unlink(missing_ok=True)
         env = runner.prefix.env
         env.update(FAKE_APP_LOG=paths.windows_path(self.log),
@@ -177,6 +181,10 @@ class Runner:
     def __init__(self, prefix):
         self.prefix = prefix
         paths.SCRATCH.mkdir(parents=True, exist_ok=True)
+        # Files of this runner's runs only: other sessions (a benchmark, the
+        # demo) may run the driver at the same time.
+        self.scratch = pathlib.Path(tempfile.mkdtemp(prefix="runner-", dir=paths.SCRATCH))
+        atexit.register(shutil.rmtree, self.scratch, ignore_errors=True)
         self.driver = paths.program("bench_driver", prefix.preset)
         self.fake_app = paths.program("fake_app", prefix.preset)
 
@@ -222,9 +230,9 @@ class Runner:
             command_line = f'"{paths.windows_path(launcher)}"'
             if args is not None:
                 command_line += " " + args
-        command_file = paths.SCRATCH / "command_line.bin"
+        command_file = self.scratch / "command_line.bin"
         command_file.write_bytes(command_line.encode("utf-16-le", "surrogatepass"))
-        log = paths.SCRATCH / "fake_app.log"
+        log = self.scratch / "fake_app.log"
         log.unlink(missing_ok=True)
 
         run_env = self.prefix.env
@@ -241,7 +249,7 @@ class Runner:
             options += ["--kill-after-ms", kill_after_ms]
         # Files, not pipes: Wine's desktop process, started by the first window,
         # inherits the descriptors and would keep pipes open.
-        out_file, err_file = paths.SCRATCH / "driver.out", paths.SCRATCH / "driver.err"
+        out_file, err_file = self.scratch / "driver.out", self.scratch / "driver.err"
         with out_file.open("wb") as out, err_file.open("wb") as err:
             self.prefix.wine(
                 self.driver, paths.windows_path(launcher), paths.windows_path(command_file),

@@ -23,7 +23,8 @@ after the wine-http preset is built:
 
     flock /tmp/wine-bench.lock /usr/bin/python3 bench/download_bench.py [--small N] [--large-mb M]
 
-The files go to C:\\download-bench in the prefix and are deleted afterwards.
+It also takes the bench's session lock, which its pytest sessions hold. The
+files go to C:\\download-bench in the prefix and are deleted afterwards.
 """
 import argparse
 import hashlib
@@ -197,6 +198,11 @@ def main():
     if free < 3 * options.large_mb << 20:
         sys.exit(f"not enough free space under {paths.BUILD} for {options.large_mb} MB twice")
 
+    with paths.session_lock():  # the bench's own sessions share the prefix and ports
+        run_all(options)
+
+
+def run_all(options):
     prefix = WinePrefix()
     prefix.prepare()
     prefix.start()

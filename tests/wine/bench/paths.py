@@ -1,6 +1,7 @@
 """Where the bench finds the builds and keeps its own state (all under build/)."""
 import contextlib
 import fcntl
+import os
 import pathlib
 import re
 
@@ -34,12 +35,26 @@ def windows_path(path):
 
 
 # The loopback ports and the prefixes are shared by every bench session on
-# the machine (several checkouts, tools/test's preparation): they take turns.
-_SESSION_LOCK = pathlib.Path("/tmp/crv3-bench-ports.lock")
+# the machine (several checkouts, tools/test's preparation, benchmarks): they
+# take turns on one lock file. A process started by
+# `flock /tmp/wine-bench.lock COMMAND` already holds it through the descriptor
+# it inherited, and then takes no further turn.
+_SESSION_LOCK = "/tmp/wine-bench.lock"
+
+
+def _holds_session_lock():
+    for fd in os.listdir("/proc/self/fd"):
+        with contextlib.suppress(OSError):
+            if os.readlink(f"/proc/self/fd/{fd}") == _SESSION_LOCK:
+                return True
+    return False
 
 
 @contextlib.contextmanager
 def session_lock():
-    with _SESSION_LOCK.open("w") as lock:
+    if _holds_session_lock():
+        yield
+        return
+    with open(_SESSION_LOCK, "a") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         yield

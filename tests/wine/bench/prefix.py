@@ -105,7 +105,8 @@ class WinePrefix:
     def start(self):
         """Keeps one wine server up for a session (later starts are faster)
         and names the calls the relay trace shows."""
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        # Fails harmlessly when a server of this prefix is up already.
+        subprocess.run(["wineserver", "-p"], env=self.env, stderr=subprocess.DEVNULL)
         self.import_registry({
             r"HKEY_CURRENT_USER\Software\Wine\Debug": {"RelayInclude": ";".join(RELAY_CALLS)}})
 

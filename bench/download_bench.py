@@ -18,13 +18,12 @@ largest VmRSS seen) of every process whose command line names
 download_probe.exe, sampled every 20 ms until it exits: that is the Windows
 process itself (wine-preloader mapping the program), not the wineserver.
 
-Uses the Wine bench's prefix and ports, so run it under the bench's lock,
-after the wine-http preset is built:
+Uses the Wine bench's prefix and ports, so it takes the bench's session lock
+(already held when started under flock); build the wine-http preset first:
 
     flock /tmp/wine-bench.lock /usr/bin/python3 bench/download_bench.py [--small N] [--large-mb M]
 
-It also takes the bench's session lock, which its pytest sessions hold. The
-files go to C:\\download-bench in the prefix and are deleted afterwards.
+The files go to C:\\download-bench in the prefix and are deleted afterwards.
 """
 import argparse
 import hashlib
@@ -198,7 +197,7 @@ def main():
     if free < 3 * options.large_mb << 20:
         sys.exit(f"not enough free space under {paths.BUILD} for {options.large_mb} MB twice")
 
-    with paths.session_lock():  # the bench's own sessions share the prefix and ports
+    with paths.session_lock():
         run_all(options)
 
 

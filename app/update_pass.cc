@@ -21,6 +21,10 @@ constexpr char16_t kUpdateCancelled[] = u"업데이트를 취소했습니다.";
 constexpr char16_t kUpdateCompleted[] = u"업데이트가 완료되었습니다. 프로그램을 재시작합니다";
 constexpr char16_t kFailureHeading[] = u"다음 파일 다운로드에 실패했습니다:\n\n";
 constexpr size_t kMaxListedFailures = 10;
+// No storable name is longer; a longer one comes from a hostile list, and a
+// message box takes minutes to lay out a name of some megabytes.
+constexpr size_t kMaxShownNameUnits = 260;
+constexpr char16_t kCutMark[] = u"...";
 
 struct DownloadOutcome {
   bool updated = false;
@@ -138,6 +142,15 @@ std::string WithoutLinesNaming(const std::string& serverText,
   return kept;
 }
 
+// The name as the warning box shows it: cut after kMaxShownNameUnits units
+// (never between the two halves of a surrogate pair), marked by "...".
+std::u16string ShownName(const std::u16string& name) {
+  if (name.size() <= kMaxShownNameUnits) return name;
+  size_t kept = kMaxShownNameUnits;
+  if (name[kept - 1] >= 0xD800 && name[kept - 1] <= 0xDBFF) --kept;
+  return name.substr(0, kept) + kCutMark;
+}
+
 VersionList ReadInfoList(Platform& platform, const std::u16string& applicationDirectory) {
   const std::string infoText = platform.ReadTextFile(MakeInfoFilePath(applicationDirectory));
   return infoText.empty() ? VersionList() : ParseInfoFile(infoText);
@@ -183,7 +196,7 @@ bool RunUpdatePass(const std::string& serverText, Platform& platform, const AppP
 std::u16string FormatFailureSummary(const std::vector<std::u16string>& failedNames) {
   std::u16string summary = kFailureHeading;
   const size_t listed = std::min(failedNames.size(), kMaxListedFailures);
-  for (size_t i = 0; i < listed; ++i) summary += failedNames[i] + u"\n";
+  for (size_t i = 0; i < listed; ++i) summary += ShownName(failedNames[i]) + u"\n";
   if (failedNames.size() > kMaxListedFailures) {
     const std::string more = std::to_string(failedNames.size() - kMaxListedFailures);
     summary += u"... 외 " + std::u16string(more.begin(), more.end()) + u"개";

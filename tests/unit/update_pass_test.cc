@@ -20,6 +20,7 @@ const std::string kReadLocalList = "ReadTextFile(C:\\corvane3\\local_list.txt)";
 const std::string kReadInfoFile = "ReadTextFile(C:\\corvane3\\cv3info.ini)";
 const std::string kWriteLocalList = "WriteTextFile(C:\\corvane3\\local_list.txt)";
 const std::string kFailureHeading = "다음 파일 다운로드에 실패했습니다:\n\n";
+const std::u16string kFailureHeading16 = u"다음 파일 다운로드에 실패했습니다:\n\n";
 const std::string kCompletionBox = "ShowMessage(업데이트가 완료되었습니다. 프로그램을 재시작합니다|알림|64)";
 
 std::string Download(const std::string& listed, const std::string& stored) {
@@ -106,6 +107,18 @@ TEST_F(UpdatePassTest, TwelveFailuresListTenAndCountTheRest) {
   EXPECT_EQ(platform.calls.back(),
             WarningBox("f01\nf02\nf03\nf04\nf05\nf06\nf07\nf08\nf09\nf10\n... 외 2개"));
   EXPECT_EQ(LocalList(), "f01|0\n");
+}
+
+// A name from a hostile list can be megabytes long; the box shows its start.
+TEST(FormatFailureSummaryTest, CutsNamesLongerThanAnyStorablePath) {
+  const std::u16string fits(260, u'a');
+  EXPECT_EQ(FormatFailureSummary({fits}), kFailureHeading16 + fits + u"\n");
+  EXPECT_EQ(FormatFailureSummary({std::u16string(10 * 1024 * 1024, u'b'), u"c"}),
+            kFailureHeading16 + std::u16string(260, u'b') + u"...\nc\n");
+  // A surrogate pair that the cut would split goes whole.
+  const std::u16string pairAtCut = std::u16string(259, u'd') + u"\U0001F600" + u"e";
+  EXPECT_EQ(FormatFailureSummary({pairAtCut}),
+            kFailureHeading16 + std::u16string(259, u'd') + u"...\n");
 }
 
 TEST(FormatFailureSummaryTest, ListsAtMostTenNamesThenCountsTheRest) {
@@ -250,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                     UnsafeNameCase{"sub/A.CRV3PART", "sub/A.CRV3PART"},
                     // Too long for the platform's path limit under the staging name.
                     UnsafeNameCase{std::string(239, 'n'), std::string(239, 'n')},
-                    UnsafeNameCase{std::string(300, 'n'), std::string(300, 'n')},
+                    UnsafeNameCase{std::string(300, 'n'), std::string(260, 'n') + "..."},
                     // Nothing but the directory itself.
                     UnsafeNameCase{"", ""},
                     UnsafeNameCase{"/", "/"},

@@ -1,0 +1,388 @@
+"""Faults, bad input and hostile servers under Wine. Every scenario runs the
+real launcher and then checks the one invariant of bench/invariant.py: each
+file under C:\\corvane3 is its old bytes or the server's complete new body,
+local_list.txt records no version whose bytes are missing, nothing outside
+the application directory changes but the shortcut, the exit code is 0 or 1,
+and no temporary file stays behind."""
+import os
+import subprocess
+import time
+
+import pytest
+
+from bench import invariant, paths
+from bench.launcher import APP_DIR
+from bench.update_checks import BASE_PATH, LIST_PATH, file_requests, list_text
+from bench.update_checks import DONE as DONE_BOX
+from bench.update_checks import failure_box
+
+# Quick runs: no relay trace (so the boxes' icons are not known), a bounded
+# wait for the started program.
+RUN = {"relay": False, "child_wait_ms": 3000}
+DONE = DONE_BOX[:2]
+
+
+def boxes(result):
+    """(caption, text) of every box, in order."""
+    return [box.brief()[:2] for box in result.boxes]
+
+
+def failed_box(names):
+    return failure_box(names)[:2]
+
+
+def old(name):
+    return f"installed {name}\r\n".encode() * 20
+
+
+def new(name):
+    return f"new release of {name}\r\n".encode() * 200
+
+
+def serve_release(server, answers, version=2):
+    """Lists every name at `version` and answers each as told: bytes for a
+    plain 200, or the options of a Route."""
+    server.serve(LIST_PATH, list_text([(name, version) for name in answers]))
+    for name, answer in answers.items():
+        options = answer if isinstance(answer, dict) else {"body": answer}
+        server.serve(BASE_PATH + name, **options)
+
+
+def install(bench, names, with_app=True):
+    """Version 1 of each name installed and recorded, the fake application
+    as crv3v2.exe (recorded as current unless the server lists it)."""
+    files = {name: old(name) for name in names}
+    if with_app:
+        files["crv3v2.exe"] = b"fake_app"
+    bench.install_release(files)
+
+
+def stop_server(server):
+    """A Route.on_request that stops the whole server: its socket is closed
+    before this answer goes on, so every later connection is refused."""
+    def on_request(_handler):
+        server.stop()
+    return on_request
+
+
+def drop_and_stop(server):
+    """A Route.on_request that stops the server and drops this request
+    without any answer."""
+    def on_request(_handler):
+        server.stop()
+        raise ConnectionAbortedError("server stopped")
+    return on_request
+
+
+# --- the server goes away --------------------------------------------------------
+
+FIVE = [f"part{i}.dat" for i in range(1, 6)]
+
+
+@pytest.mark.parametrize("when", ["after-the-list", "in-the-third-of-five"])
+def test_server_stops(bench, prefix, http_server, when):
+    install(bench, FIVE)
+    answers = {name: new(name) for name in FIVE}
+    if when == "after-the-list":
+        answers[FIVE[0]] = {"body": new(FIVE[0]), "on_request": drop_and_stop(http_server)}
+        failed = FIVE
+    else:
+        answers[FIVE[2]] = {"body": new(FIVE[2]), "cut_after": 1000,
+                            "on_request": stop_server(http_server)}
+        failed = FIVE[2:]
+    serve_release(http_server, answers)
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(**RUN)
+
+    invariant.check(prefix, before, result, http_server)
+    assert result.exit_code == 0 and len(result.started) == 1
+    done = [DONE] if len(failed) < len(FIVE) else []
+    assert boxes(result) == [failed_box(failed)] + done
+    record = invariant.parse_record((prefix.app_dir / "local_list.txt").read_bytes())
+    if done:
+        # The record follows the server for what arrived and forgets the rest.
+        assert record == {b"part1.dat": 2, b"part2.dat": 2}
+    else:
+        assert record == {n.encode(): 1 for n in FIVE + ["crv3v2.exe"]}
+
+
+# --- one fault per file ----------------------------------------------------------
+
+SLOW = bytes(range(256)) * 24  # 6 KB at 3 KB/s: about two seconds
+
+PER_FILE = {
+    "e403.dat": ({"body": b"forbidden", "status": 403}, False),
+    "e404.dat": ({"body": b"not found", "status": 404}, False),
+    "e500.dat": ({"body": b"server error", "status": 500}, False),
+    "cut.dat": ({"body": new("cut.dat"), "cut_after": 1500}, False),
+    "reset.dat": ({"body": new("reset.dat"), "reset_after": 1500}, False),
+    # The platform follows a redirect: the file gets the other file's body.
+    "moved.dat": ({"body": b"", "status": 302,
+                   "headers": {"Location": BASE_PATH + "target.dat"}}, True),
+    "target.dat": ({"body": new("target.dat")}, True),
+    "slow.dat": ({"body": SLOW, "rate": 3072}, True),
+    "unannounced.dat": ({"body": new("unannounced.dat"), "content_length": False}, True),
+}
+
+
+def test_one_fault_per_file(bench, prefix, http_server):
+    install(bench, PER_FILE)
+    serve_release(http_server, {name: answer for name, (answer, _) in PER_FILE.items()})
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(**RUN)
+
+    invariant.check(prefix, before, result, http_server)
+    failed = sorted(name for name, (_, stored) in PER_FILE.items() if not stored)
+    assert boxes(result) == [failed_box(failed), DONE]
+    files = prefix.app_files()
+    for name, (answer, stored) in PER_FILE.items():
+        expected = invariant.served_bodies(http_server)[name.encode()] if stored else old(name)
+        assert files[name] == expected, name
+    record = invariant.parse_record(files["local_list.txt"])
+    assert sorted(record) == sorted(n.encode() for n, (_, s) in PER_FILE.items() if s)
+
+
+# --- HTTPS certificates the platform must refuse -------------------------------------
+
+@pytest.mark.parametrize("certificate", ["untrusted", "expired", "wrong-name"])
+def test_refused_certificate_takes_the_offline_path(bench, prefix, https_server_factory,
+                                                    certificate):
+    server = https_server_factory(certificate)
+    install(bench, ["a.dat"])
+    serve_release(server, {"a.dat": new("a.dat"), "crv3v2.exe": b"replaced"})
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(preset="wine-https", **RUN)
+
+    # Nothing is served as far as the launcher can tell: any change breaks it.
+    invariant.check(prefix, before, result, None)
+    assert result.exit_code == 0 and boxes(result) == []
+    assert [e["module"] for e in result.started] == [APP_DIR + "\\crv3v2.exe"]
+    assert not result.shortcut["exists"]
+    assert [r.path for r in server.requests] == []
+
+
+# --- the target in the way ---------------------------------------------------------
+
+class HeldOpen:
+    """hold_open.exe holding a file under C:\\corvane3 without sharing."""
+
+    def __init__(self, prefix, name):
+        self.ready = paths.SCRATCH / "hold_open.ready"
+        self.hold = paths.SCRATCH / "hold_open.hold"
+        self.ready.unlink(missing_ok=True)
+        self.hold.write_text("hold")
+        self.process = subprocess.Popen(
+            ["wine", paths.program("hold_open", prefix.preset), APP_DIR + "\\" + name,
+             paths.windows_path(self.ready), paths.windows_path(self.hold)],
+            env=prefix.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 30
+        while not self.ready.exists():
+            assert self.process.poll() is None, "hold_open.exe could not open the file"
+            assert time.monotonic() < deadline, "hold_open.exe did not start"
+            time.sleep(0.05)
+
+    def release(self):
+        self.hold.unlink(missing_ok=True)
+        return self.process.wait(30)
+
+
+def test_targets_in_the_way(bench, prefix, http_server):
+    names = ["read-only.dat", "held.dat", "folder.dat", "blocker/inner.dat", "good.dat"]
+    install(bench, ["read-only.dat", "held.dat", "good.dat", "blocker"])
+    os.chmod(prefix.app_dir / "read-only.dat", 0o444)
+    (prefix.app_dir / "folder.dat").mkdir()
+    (prefix.app_dir / "folder.dat" / "keep.txt").write_bytes(b"keep")
+    serve_release(http_server, {name: new(name) for name in names})
+    holder = HeldOpen(prefix, "held.dat")
+    try:
+        before = invariant.snapshot(prefix)
+        result = bench.run(**RUN)
+    finally:
+        assert holder.release() == 0
+
+    invariant.check(prefix, before, result, http_server)
+    assert boxes(result) == [failed_box(["blocker/inner.dat", "folder.dat", "held.dat"]), DONE]
+    files = prefix.app_files()
+    assert files["read-only.dat"] == new("read-only.dat")
+    assert os.stat(prefix.app_dir / "read-only.dat").st_mode & 0o200, "left read-only"
+    assert files["held.dat"] == old("held.dat") and files["blocker"] == old("blocker")
+    assert files[os.path.join("folder.dat", "keep.txt")] == b"keep"
+
+
+# --- killed in the middle of a download ------------------------------------------------
+
+BIG = bytes(range(256)) * 1024  # 256 KB
+
+
+def test_killed_mid_download_recovers_on_the_next_run(bench, prefix, http_server):
+    install(bench, ["a.dat", "big.dat", "z.dat"])
+    serve_release(http_server, {"a.dat": new("a.dat"), "big.dat": {"body": BIG, "rate": 65536},
+                                "z.dat": new("z.dat")})
+    before = invariant.snapshot(prefix)
+
+    killed = bench.run(kill_on_text="다운로드 중: big.dat (", **RUN)
+
+    assert killed.killed, killed.events
+    # What the kill left is consistent already; the record was not rewritten.
+    invariant.check(prefix, before, killed, http_server, cache_copies_allowed=True)
+    assert (prefix.app_dir / "local_list.txt").read_bytes() == before.record
+    assert prefix.app_files()["big.dat"] == old("big.dat")
+
+    http_server.serve(BASE_PATH + "big.dat", BIG)
+    result = bench.run(**RUN)
+
+    invariant.check(prefix, before, result, http_server)
+    assert boxes(result) == [DONE]
+    files = prefix.app_files()
+    assert [files[n] for n in ("a.dat", "big.dat", "z.dat")] == [new("a.dat"), BIG, new("z.dat")]
+
+
+def test_leftover_staging_files_are_replaced(bench, prefix, http_server):
+    """Staging files a killed run left (the download's and the record's) are
+    written over and gone after the next run that writes those targets."""
+    install(bench, ["a.dat"])
+    for name in ("a.dat.crv3part", "local_list.txt.crv3part"):
+        (prefix.app_dir / name).write_bytes(b"left by a killed run")
+    serve_release(http_server, {"a.dat": new("a.dat")})
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(**RUN)
+
+    assert boxes(result) == [DONE]
+    assert invariant.temporary_files(prefix) == []
+    assert prefix.app_files()["a.dat"] == new("a.dat")
+    assert invariant.parse_record(prefix.app_files()["local_list.txt"]) == {b"a.dat": 2}
+    # Apart from the two staging files, the invariant holds.
+    assert [p for p in invariant.problems(prefix, before, result, http_server)
+            if "crv3part: removed" not in p] == []
+
+
+# --- hostile lists ----------------------------------------------------------------------
+
+# Names that must never be fetched nor written: they leave C:\corvane3, name a
+# drive, a stream or a device, are rewritten by Windows into another name,
+# carry the launcher's staging ending, or do not fit the path limit.
+HOSTILE = [
+    "../escape.dat", "..\\escape.dat", "sub/../../escape.dat", "..", "sub/..", "...",
+    "/rooted.dat", "\\rooted.dat", "\\\\127.0.0.1\\share\\unc.dat",
+    "C:\\escape.dat", "C:escape.dat", "good.dat:stream", "good.dat::$DATA",
+    "CON", "NUL", "nul.txt", "sub/AUX.dat", "PRN/inner.dat", "COM1", "lpt1.log", "CON .txt",
+    "trailing.dat.", "trailing.dat ", "dots./x.dat", "blank /x.dat",
+    "n" * 300, "s/" * 150 + "deep.dat", "x.dat.crv3part",
+]
+# Bytes the ANSI code page (949) turns into some name; the server has nothing
+# for it, whatever it becomes.
+GARBAGE = bytes(b for b in range(0x80, 0x100)) + b"\x01\x02\x1b\x7f"
+
+
+def hostile_requests(server):
+    names = set(HOSTILE) | {n.replace("\\", "/") for n in HOSTILE}
+    return [r.raw_path for r in server.requests
+            if r.path.decode("utf-8", "replace")[len(BASE_PATH):] in names]
+
+
+def test_hostile_names_in_the_list(bench, prefix, http_server):
+    install(bench, ["good.dat"])
+    entries = [(name, 2) for name in HOSTILE] + [(GARBAGE, 2), ("good.dat", 2)]
+    http_server.serve(LIST_PATH, list_text(entries))
+    for name in HOSTILE + ["good.dat"]:
+        # Whatever is asked for would be answered.
+        http_server.serve(BASE_PATH + name, new(name))
+    http_server.serve("/escape.dat", new("escape.dat"))
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(**RUN)
+
+    invariant.check(prefix, before, result, http_server)
+    assert hostile_requests(http_server) == []
+    assert [r.path for r in http_server.requests_for("/escape.dat")] == []
+    assert len(http_server.requests_for(BASE_PATH + "good.dat")) == 1
+    (warning, done) = boxes(result)
+    assert warning[0] == "경고" and warning[1].endswith(f"... 외 {len(HOSTILE) + 1 - 10}개")
+    assert done == DONE
+    assert prefix.app_files()["local_list.txt"] == list_text([("good.dat", 2)])
+    assert prefix.app_files()["good.dat"] == new("good.dat")
+
+
+TEN_MB = 10 * 1024 * 1024
+
+
+@pytest.mark.parametrize("size", ["100000-entries", "10MB-line"])
+def test_huge_lists(bench, prefix, http_server, size):
+    install(bench, ["good.dat"])
+    if size == "100000-entries":
+        # Every entry leaves the directory, so none of them costs a request.
+        text = b"".join(b"../many/%06d.dat|2\r\n" % i for i in range(100000))
+        failures = 100000
+    else:
+        # One name of 10 MB, listed first: it is shown in the window's list
+        # and in the failure box.
+        text = b"A" * TEN_MB + b"|2\r\n"
+        failures = 1
+    text += list_text([("good.dat", 2)])
+    http_server.serve(LIST_PATH, text)
+    http_server.serve(BASE_PATH + "good.dat", new("good.dat"))
+    before = invariant.snapshot(prefix)
+
+    started = time.monotonic()
+    result = bench.run(**RUN)
+    elapsed = time.monotonic() - started
+
+    invariant.check(prefix, before, result, http_server)
+    assert [r.path for r in http_server.requests] == [LIST_PATH.encode(),
+                                                      (BASE_PATH + "good.dat").encode()]
+    (warning, done) = boxes(result)
+    assert warning[0] == "경고" and done == DONE
+    if failures > 10:
+        assert warning[1].endswith(f"... 외 {failures - 10}개")
+    assert prefix.app_files()["local_list.txt"] == list_text([("good.dat", 2)])
+    assert elapsed < 60, elapsed
+
+
+# --- hostile records: local_list.txt and cv3info.ini --------------------------------------
+
+def junk_lines():
+    """The same kinds of content as the hostile lists, as version-list and
+    info-file lines, with 100,000 entries and a 10 MB line."""
+    names = [n.encode("cp949") for n in HOSTILE] + [GARBAGE, b"A" * TEN_MB]
+    names += [b"../many/%06d.dat" % i for i in range(100000)]
+    return names
+
+
+@pytest.mark.parametrize("kind", ["junk-entries", "binary-garbage"])
+def test_hostile_records(bench, prefix, http_server, kind):
+    install(bench, ["good.dat", "kept.dat"])
+    if kind == "junk-entries":
+        names = junk_lines()
+        record = b"".join(n + b"|99\r\n" for n in names) + b"good.dat|1\r\nkept.dat|1\r\n"
+        info = b"".join(b"[s]\r\nfn=" + n + b"\r\nver=99\r\n" for n in names)
+        info += b"[kept]\r\nfn=kept.dat\r\nver=9\r\n"
+        fetched, current = ["good.dat"], ["kept.dat"]
+    else:
+        noise = random_bytes(2 * 1024 * 1024)
+        record, info = noise[:len(noise) // 2], noise[len(noise) // 2:]
+        fetched, current = ["good.dat", "kept.dat"], []
+    (prefix.app_dir / "local_list.txt").write_bytes(record)
+    (prefix.app_dir / "cv3info.ini").write_bytes(info)
+    text = list_text([("good.dat", 2), ("kept.dat", 2)])
+    http_server.serve(LIST_PATH, text)
+    for name in ("good.dat", "kept.dat"):
+        http_server.serve(BASE_PATH + name, new(name))
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(**RUN)
+
+    invariant.check(prefix, before, result, http_server, current=current)
+    assert file_requests(http_server) == fetched
+    assert boxes(result) == [DONE]
+    files = prefix.app_files()
+    assert files["local_list.txt"] == text and files["cv3info.ini"] == info
+
+
+def random_bytes(size, seed=6):
+    import random
+    return random.Random(seed).randbytes(size)

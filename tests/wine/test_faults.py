@@ -230,7 +230,8 @@ def test_killed_mid_download_recovers_on_the_next_run(bench, prefix, http_server
     # What the kill left is consistent already; the record was not rewritten.
     invariant.check(prefix, before, killed, http_server, cache_copies_allowed=True)
     assert (prefix.app_dir / "local_list.txt").read_bytes() == before.record
-    assert prefix.app_files()["big.dat"] == old("big.dat")
+    files = prefix.app_files()
+    assert (files["a.dat"], files["big.dat"]) == (new("a.dat"), old("big.dat"))
 
     http_server.serve(BASE_PATH + "big.dat", BIG)
     result = bench.run(**RUN)
@@ -386,3 +387,60 @@ def test_hostile_records(bench, prefix, http_server, kind):
 def random_bytes(size, seed=6):
     import random
     return random.Random(seed).randbytes(size)
+
+
+# --- the invariant's own check, on the host ------------------------------------------------
+
+class FakePrefix:
+    """The parts of a Wine prefix the invariant reads, in a plain folder."""
+
+    def __init__(self, root):
+        self.drive_c = root / "drive_c"
+        self.app_dir = self.drive_c / "corvane3"
+        self.user_folder = self.drive_c / "users" / "someone"
+        self.desktop = self.user_folder / "Desktop"
+        for folder in (self.app_dir / "sub", self.desktop):
+            folder.mkdir(parents=True)
+
+
+BREACHES = {
+    "partial body": lambda p: (p.app_dir / "a.dat").write_bytes(new("a.dat")[:100]),
+    "removed file": lambda p: (p.app_dir / "a.dat").unlink(),
+    "new stray file": lambda p: (p.app_dir / "stray.dat").write_bytes(b"x"),
+    "temporary file": lambda p: (p.app_dir / "sub" / "b.dat.crv3part").write_bytes(b""),
+    "old temporary name": lambda p: (p.app_dir / "cv3A1.tmp").write_bytes(b""),
+    "read-only dropped": lambda p: os.chmod(p.app_dir / "a.dat", 0o644),
+    "record ahead of disk": lambda p: (p.app_dir / "local_list.txt").write_bytes(
+        b"a.dat|2\r\nsub/b.dat|2\r\n"),
+    "outside written": lambda p: (p.drive_c / "escape.dat").write_bytes(b"x"),
+    "desktop written": lambda p: (p.desktop / "other.lnk").write_bytes(b"x"),
+}
+
+
+class Served:
+    """An UpdateServer's routes, as far as the invariant reads them."""
+
+    def __init__(self, bodies):
+        from bench.server import Route
+        self.routes = {(BASE_PATH + n).encode(): Route(body=b) for n, b in bodies.items()}
+
+
+@pytest.mark.parametrize("breach", BREACHES)
+def test_invariant_sees_every_breach(tmp_path, breach):
+    prefix = FakePrefix(tmp_path)
+    (prefix.app_dir / "a.dat").write_bytes(old("a.dat"))
+    os.chmod(prefix.app_dir / "a.dat", 0o444)
+    (prefix.app_dir / "sub" / "b.dat").write_bytes(old("b.dat"))
+    (prefix.app_dir / "local_list.txt").write_bytes(b"a.dat|1\r\nsub/b.dat|1\r\n")
+    server = Served({"a.dat": new("a.dat"), "sub/b.dat": new("sub/b.dat")})
+    before = invariant.snapshot(prefix)
+    # What a good run may do: replace a file with its complete new body,
+    # record it, and write the shortcut.
+    (prefix.app_dir / "sub" / "b.dat").write_bytes(new("sub/b.dat"))
+    (prefix.app_dir / "local_list.txt").write_bytes(b"a.dat|1\r\nsub/b.dat|2\r\n")
+    (prefix.desktop / "Corvane3실행.lnk").write_bytes(b"link")
+    assert invariant.problems(prefix, before, None, server) == []
+
+    BREACHES[breach](prefix)
+
+    assert invariant.problems(prefix, before, None, server) != []

@@ -401,6 +401,7 @@ class FakePrefix:
         self.desktop = self.user_folder / "Desktop"
         for folder in (self.app_dir / "sub", self.desktop):
             folder.mkdir(parents=True)
+        cache_entry(self, "index.dat").write_bytes(b"the platform's own")
 
 
 BREACHES = {
@@ -414,7 +415,15 @@ BREACHES = {
         b"a.dat|2\r\nsub/b.dat|2\r\n"),
     "outside written": lambda p: (p.drive_c / "escape.dat").write_bytes(b"x"),
     "desktop written": lambda p: (p.desktop / "other.lnk").write_bytes(b"x"),
+    "cached copy kept": lambda p: cache_entry(p, "a[1]").write_bytes(new("a.dat")),
 }
+
+
+def cache_entry(prefix, name):
+    folder = prefix.user_folder.joinpath("AppData", "Local", "Microsoft", "Windows", "INetCache",
+                                         "Content.IE5", "X1")
+    folder.mkdir(parents=True, exist_ok=True)
+    return folder / name
 
 
 class Served:
@@ -439,6 +448,7 @@ def test_invariant_sees_every_breach(tmp_path, breach):
     (prefix.app_dir / "sub" / "b.dat").write_bytes(new("sub/b.dat"))
     (prefix.app_dir / "local_list.txt").write_bytes(b"a.dat|1\r\nsub/b.dat|2\r\n")
     (prefix.desktop / "Corvane3실행.lnk").write_bytes(b"link")
+    cache_entry(prefix, "index.dat").write_bytes(b"changed by the platform")
     assert invariant.problems(prefix, before, None, server) == []
 
     BREACHES[breach](prefix)

@@ -41,7 +41,7 @@ TEMPORARY = re.compile(r"(?i).*\.crv3part|cv3[0-9a-f]{1,4}\.tmp|.*\.crv3launcher
 
 # Folders of drive C: that hold the platform's state, relative and lower case.
 PLATFORM_FOLDERS = ("windows",)
-PLATFORM_PROFILE_FOLDER = os.path.join("appdata", "local", "microsoft", "windows")
+PLATFORM_PROFILE_FOLDER = os.path.join("AppData", "Local", "Microsoft", "Windows")
 
 # Cached bodies shorter than this are not looked for: short bodies could
 # match by chance.
@@ -62,6 +62,7 @@ class Snapshot:
     app_folders: set
     record: bytes | None
     outside: dict       # path relative to drive_c -> (size, mtime_ns, mode) or "dir"
+    cache: dict         # the URL cache's files: path -> (size, mtime_ns)
 
 
 def _digest(data):
@@ -79,8 +80,7 @@ def _is_platform_state(relative, profile_root):
     lowered = relative.lower()
     if lowered.split(os.sep, 1)[0] in PLATFORM_FOLDERS:
         return True
-    return profile_root is not None and lowered.startswith(
-        os.path.join(profile_root, PLATFORM_PROFILE_FOLDER).lower())
+    return lowered.startswith(os.path.join(profile_root, PLATFORM_PROFILE_FOLDER).lower())
 
 
 def _profile_root(prefix):
@@ -116,7 +116,7 @@ def snapshot(prefix):
                 files[relative] = _file_state(path)
     record_path = prefix.app_dir / RECORD
     return Snapshot(files, folders, record_path.read_bytes() if record_path.is_file() else None,
-                    _outside(prefix))
+                    _outside(prefix), _cache_files(prefix))
 
 
 # --- what the server serves ------------------------------------------------------
@@ -190,14 +190,24 @@ def temporary_files(prefix):
                   if TEMPORARY.fullmatch(p.name))
 
 
-def cached_copies(prefix, bodies):
-    """Files in the URL services' cache that hold one of these bodies."""
+def _cache_folder(prefix):
+    return prefix.user_folder.joinpath(*PLATFORM_PROFILE_FOLDER.split(os.sep), "INetCache")
+
+
+def _cache_files(prefix):
+    cache = _cache_folder(prefix)
+    if not cache.is_dir():
+        return {}
+    return {p: (p.stat().st_size, p.stat().st_mtime_ns) for p in cache.rglob("*") if p.is_file()}
+
+
+def cached_copies(prefix, before, bodies):
+    """Files that the run added to the URL services' cache (or changed
+    there) and that hold one of these bodies."""
     wanted = {_digest(b) for b in bodies if len(b) >= CACHE_MATCH_MIN}
-    cache = prefix.user_folder.joinpath(*PLATFORM_PROFILE_FOLDER.split(os.sep), "INetCache")
-    if not wanted or not cache.is_dir():
-        return []
-    return sorted(str(p.relative_to(cache)) for p in cache.rglob("*")
-                  if p.is_file() and _digest(p.read_bytes()) in wanted)
+    return sorted(str(p.relative_to(_cache_folder(prefix)))
+                  for p, state in _cache_files(prefix).items()
+                  if before.cache.get(p) != state and _digest(p.read_bytes()) in wanted)
 
 
 def problems(prefix, before, result, server, current=(), cache_copies_allowed=False):
@@ -241,7 +251,8 @@ def problems(prefix, before, result, server, current=(), cache_copies_allowed=Fa
                      "removed" if path not in outside else "changed")
             found.append(f"C:\\{path}: {state} outside the application directory")
     if not cache_copies_allowed:
-        found += [f"cache keeps a copy: {p}" for p in cached_copies(prefix, served.values())]
+        found += [f"cache keeps a copy: {p}"
+                  for p in cached_copies(prefix, before, served.values())]
     return found
 
 

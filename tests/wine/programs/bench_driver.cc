@@ -130,35 +130,45 @@ std::vector<HWND> Children(HWND parent) {
   return children;
 }
 
-std::string ControlsJson(HWND parent, bool ask_progress_bars) {
+// Extra fields of a control, by window: the progress bars' range and position.
+using ControlFields = std::map<HWND, std::string>;
+
+// Asks every progress bar of a window for its range and position. This waits
+// until the owning thread pumps messages; a bar that does not answer the
+// first question in time is not asked the other two.
+ControlFields AskProgressBars(HWND parent) {
+  ControlFields fields;
+  for (HWND child : Children(parent)) {
+    if (lstrcmpiW(ClassName(child).c_str(), PROGRESS_CLASSW) != 0) continue;
+    const std::string pos = AskWindow(child, PBM_GETPOS, 0);
+    const bool answers = pos != "null";
+    fields[child] = ",\"low\":" + (answers ? AskWindow(child, PBM_GETRANGE, TRUE) : pos) +
+                    ",\"high\":" + (answers ? AskWindow(child, PBM_GETRANGE, FALSE) : pos) +
+                    ",\"pos\":" + pos;
+  }
+  return fields;
+}
+
+std::string ControlsJson(HWND parent, const ControlFields& extra) {
   std::string out = "[";
   for (HWND child : Children(parent)) {
     if (out.size() > 1) out += ",";
-    const std::wstring class_name = ClassName(child);
-    out += "{\"id\":" + Number(GetDlgCtrlID(child)) + ",\"class\":" + Quote(class_name) +
+    const auto fields = extra.find(child);
+    out += "{\"id\":" + Number(GetDlgCtrlID(child)) + ",\"class\":" + Quote(ClassName(child)) +
            ",\"text\":" + Quote(WindowText(child)) + ",\"rect\":" + RectJson(child) +
-           StylesJson(child) + ",\"visible\":" + (IsWindowVisible(child) ? "true" : "false");
-    if (ask_progress_bars && lstrcmpiW(class_name.c_str(), PROGRESS_CLASSW) == 0) {
-      // A window that does not answer now will not answer the next two
-      // either: the sample then carries nulls without waiting three times.
-      const std::string pos = AskWindow(child, PBM_GETPOS, 0);
-      const bool answers = pos != "null";
-      out += ",\"low\":" + (answers ? AskWindow(child, PBM_GETRANGE, TRUE) : pos) +
-             ",\"high\":" + (answers ? AskWindow(child, PBM_GETRANGE, FALSE) : pos) +
-             ",\"pos\":" + pos;
-    }
-    out += "}";
+           StylesJson(child) + ",\"visible\":" + (IsWindowVisible(child) ? "true" : "false") +
+           (fields != extra.end() ? fields->second : "") + "}";
   }
   return out + "]";
 }
 
-std::string WindowJson(HWND window, bool ask_progress_bars) {
+std::string WindowJson(HWND window, const ControlFields& extra = {}) {
   return ",\"hwnd\":" + Hex(reinterpret_cast<ULONG_PTR>(window)) +
          ",\"class\":" + Quote(ClassName(window)) + ",\"title\":" + Quote(WindowText(window)) +
          ",\"rect\":" + RectJson(window) + StylesJson(window) +
          ",\"visible\":" + (IsWindowVisible(window) ? "true" : "false") +
          ",\"owner\":" + Hex(reinterpret_cast<ULONG_PTR>(GetWindow(window, GW_OWNER))) +
-         ",\"controls\":" + ControlsJson(window, ask_progress_bars);
+         ",\"controls\":" + ControlsJson(window, extra);
 }
 
 struct WindowSearch {
@@ -200,7 +210,7 @@ class Watcher {
       } else if (class_name == L"DownloadProgressClass") {
         SampleProgressWindow(window);
       } else if (class_name != L"IME" && seen_.insert(window).second) {
-        Emit("window", WindowJson(window, false));
+        Emit("window", WindowJson(window));
       }
     }
   }
@@ -218,7 +228,7 @@ class Watcher {
     Emit("message_box", ",\"caption\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(text) +
                             ",\"has_icon\":" +
                             (icon && IsWindowVisible(icon) ? "true" : "false") +
-                            WindowJson(box, false));
+                            WindowJson(box));
     answered_.insert(box);
     if (!keep_boxes_) PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
@@ -229,8 +239,17 @@ class Watcher {
         text_seen_ = true;
       }
     }
-    std::string sample = WindowJson(window, true);
-    if (sample == last_progress_sample_) return;
+    // The bars answer while the program pumps messages, right after it moved
+    // them and set the status; the texts are read just after that, twice,
+    // and the sample counts only when both readings agree, so that it never
+    // mixes two moments of the window.
+    std::string sample;
+    for (int attempt = 0; attempt < 10 && sample.empty(); ++attempt) {
+      const ControlFields bars = AskProgressBars(window);
+      sample = WindowJson(window, bars);
+      if (WindowJson(window, bars) != sample) sample.clear();
+    }
+    if (sample.empty() || sample == last_progress_sample_) return;
     last_progress_sample_ = sample;
     Emit("progress", sample);
   }

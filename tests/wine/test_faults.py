@@ -211,6 +211,8 @@ def test_targets_in_the_way(bench, prefix, http_server):
     assert os.stat(prefix.app_dir / "read-only.dat").st_mode & 0o200, "left read-only"
     assert files["held.dat"] == old("held.dat") and files["blocker"] == old("blocker")
     assert files[os.path.join("folder.dat", "keep.txt")] == b"keep"
+    # Where nothing can be stored, nothing is asked for.
+    assert file_requests(http_server) == ["good.dat", "held.dat", "read-only.dat"]
 
 
 # --- killed in the middle of a download ------------------------------------------------

@@ -5,6 +5,7 @@ local_list.txt records no version whose bytes are missing, nothing outside
 the application directory changes but the shortcut, the exit code is 0 or 1,
 and no temporary file stays behind."""
 import os
+import random
 import subprocess
 import time
 
@@ -387,7 +388,6 @@ def test_hostile_records(bench, prefix, http_server, kind):
 
 
 def random_bytes(size, seed=6):
-    import random
     return random.Random(seed).randbytes(size)
 
 

@@ -372,9 +372,12 @@ def run_probe(prefix, *arguments):
     """download_probe.exe with URL/PATH/NAME triples; (exit code, its lines).
     Output goes through a file: Wine's desktop process, started by the first
     window, would inherit a pipe and hold it open."""
+    program = paths.program("download_probe", prefix.preset)
+    if not program.exists():
+        pytest.fail(f"build the wine-http preset first; missing: {program}", pytrace=False)
     output = paths.SCRATCH / "download_probe.out"
     with output.open("wb") as out:
-        done = prefix.wine(paths.program("download_probe", prefix.preset), *arguments,
+        done = prefix.wine(program, *arguments,
                            stdout=out, stderr=subprocess.DEVNULL, timeout=120)
     return done.returncode, output.read_text("utf-8").splitlines()
 

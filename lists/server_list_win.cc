@@ -6,14 +6,104 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "app/app_paths.h"
 #include "app/scoped_win.h"
 #include "app/wide_string_win.h"
+#include "lists/server_list_answer.h"
 
 namespace {
 
 constexpr ULONG kReadSize = 1024;
+
+// Learns the HTTP status and announced length of the list's answer from the
+// binding, since the platform opens an error page or a cut-off body with S_OK
+// like a list. It takes no other part in the transfer.
+class ListAnswerCallback final : public IBindStatusCallback {
+ public:
+  ListAnswerCallback() = default;
+  ListAnswerCallback(const ListAnswerCallback&) = delete;
+  ListAnswerCallback& operator=(const ListAnswerCallback&) = delete;
+
+  const ServerListAnswer& answer() const { return answer_; }
+
+  // Drops the binding, which holds a reference to this object in turn.
+  void ForgetBinding() { binding_.Reset(); }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IBindStatusCallback)) {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    *ppv = static_cast<IBindStatusCallback*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG remaining = --refCount_;
+    if (remaining == 0) delete this;
+    return remaining;
+  }
+
+  // IBindStatusCallback
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
+    if (binding != nullptr) {
+      binding->AddRef();
+      *binding_.Receive() = binding;
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override {
+    if (!answer_.httpStatus) LearnAnswer();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override {
+    LearnAnswer();
+    ForgetBinding();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+ private:
+  ~ListAnswerCallback() = default;
+
+  // Asks the binding's HTTP layer while the answer is still at hand.
+  void LearnAnswer() {
+    if (!binding_) return;
+    ScopedComPtr<IWinInetHttpInfo> httpInfo;
+    if (FAILED(binding_->QueryInterface(IID_IWinInetHttpInfo, httpInfo.ReceiveVoid())) ||
+        !httpInfo) {
+      return;
+    }
+    if (const auto status = QueryNumber(*httpInfo.Get(), HTTP_QUERY_STATUS_CODE)) {
+      answer_.httpStatus = *status;
+      answer_.contentLength = QueryNumber(*httpInfo.Get(), HTTP_QUERY_CONTENT_LENGTH);
+    }
+  }
+
+  static std::optional<DWORD> QueryNumber(IWinInetHttpInfo& httpInfo, DWORD query) {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (httpInfo.QueryInfo(query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr, nullptr) !=
+        S_OK) {
+      return std::nullopt;
+    }
+    return value;
+  }
+
+  LONG refCount_ = 1;
+  ScopedComPtr<IBinding> binding_;
+  ServerListAnswer answer_;
+};
 
 // Appends the stream's bytes until a read is not S_OK or delivers nothing;
 // the bytes of such a last read are not kept.
@@ -28,6 +118,15 @@ std::string ReadWholeStream(IStream& stream) {
   return text;
 }
 
+std::string OpenAndRead(const std::u16string& url, ListAnswerCallback& callback) {
+  ScopedComPtr<IStream> stream;
+  if (URLOpenBlockingStreamW(nullptr, AsWide(url), stream.Receive(), 0, &callback) != S_OK ||
+      !stream) {
+    return std::string();
+  }
+  return ReadWholeStream(*stream.Get());
+}
+
 }  // namespace
 
 std::string FetchServerList() {
@@ -35,10 +134,11 @@ std::string FetchServerList() {
   // A cached copy must never stand in for the server's current list.
   DeleteUrlCacheEntryW(AsWide(url));
 
-  ScopedComPtr<IStream> stream;
-  if (URLOpenBlockingStreamW(nullptr, AsWide(url), stream.Receive(), 0, nullptr) != S_OK ||
-      !stream) {
-    return std::string();
-  }
-  return ReadWholeStream(*stream.Get());
+  ScopedComPtr<ListAnswerCallback> callback;
+  *callback.Receive() = new ListAnswerCallback();
+  std::string text = OpenAndRead(url, *callback.Get());
+  callback->ForgetBinding();
+  // An error page or a list cut short counts as no list at all.
+  if (!IsCompleteList(callback->answer(), text.size())) return std::string();
+  return text;
 }

@@ -186,10 +186,6 @@ def main():
     parser.add_argument("--nagle", action="store_true",
                         help="leave Nagle's algorithm on for the server's connections")
     options = parser.parse_args()
-    # The server writes a response's head and body separately; with Nagle's
-    # algorithm on, every keep-alive request after the first then waits for
-    # the client's delayed acknowledgement (about 40 ms on Linux), which
-    # would be all that the small files measure, for curl and Wine alike.
     bench_server._Handler.disable_nagle_algorithm = not options.nagle
     if not shutil.which("curl"):
         sys.exit("curl is needed on the host")

@@ -12,7 +12,7 @@ Uses the Wine bench's prefix and ports, so run it under the bench's lock,
 after the wine-http preset is built:
 
     flock /tmp/wine-bench.lock /usr/bin/python3 bench/update_bench.py [--files N] [--runs R]
-        [--tcp-nodelay]
+        [--nagle]
 """
 import argparse
 import json
@@ -142,12 +142,11 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--files", type=int, default=2000)
     parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--tcp-nodelay", action="store_true",
-                        help="answer without Nagle's algorithm: the bench server sends the "
-                             "headers and the body in separate writes, which costs a delayed "
-                             "acknowledgement (about 40 ms) per answer on a kept-alive connection")
+    parser.add_argument("--nagle", action="store_true",
+                        help="leave Nagle's algorithm on for the server's connections, which "
+                             "costs a delayed acknowledgement (about 40 ms) per kept-alive answer")
     options = parser.parse_args()
-    bench_server._Handler.disable_nagle_algorithm = options.tcp_nodelay
+    bench_server._Handler.disable_nagle_algorithm = not options.nagle
     if not shutil.which("curl"):
         sys.exit("curl is needed on the host")
 

@@ -25,15 +25,18 @@ class Release:
             "crv3v2.exe": (1, runner.fake_app.read_bytes()),
             "data/maps.dat": (1, bytes(range(256)) * 512),
             "readme.txt": (1, "Corvane3 sample release 1\r\n".encode("cp949")),
+            # Published zipped-ini style: stored as config.ini.
+            "config.i.zip": (1, b"[graphics]\r\nquality=low\r\n"),
+            "도움말/안내.txt": (1, "안내 1판\r\n".encode("cp949")),
         }
 
     def publish(self, server):
         server.clear()
         listing = b""
         for name, (version, content) in self.files.items():
-            encoded = name.encode("cp949")
-            listing += encoded + b"|" + str(version).encode() + b"\r\n"
-            server.serve(b"/cv3down/" + encoded, content, rate=RATE)
+            # The list is in the ANSI code page (949); URLs carry UTF-8.
+            listing += name.encode("cp949") + b"|" + str(version).encode() + b"\r\n"
+            server.serve("/cv3down/" + name, content, rate=RATE)
         server.serve("/cv3down/filelist.txt", listing)
 
     def update(self, name, content):
@@ -151,6 +154,8 @@ def show_demo():
             scenes.show("Run again: nothing new on the server", server, "/updated")
             release.update("readme.txt", "Corvane3 sample release 2\r\n".encode("cp949"))
             release.update("data/maps.dat", bytes(range(255, -1, -1)) * 512)
+            release.update("config.i.zip", b"[graphics]\r\nquality=high\r\n")
+            release.update("도움말/안내.txt", "안내 2판\r\n".encode("cp949"))
             release.publish(server)
             scenes.show("The server publishes newer files", server, "/updated")
             scenes.show("A program to start that does not exist", server,

@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "app/scoped_win.h"
+#include "tests/wine/programs/bench_io.h"
 
 namespace {
 
@@ -48,25 +49,6 @@ constexpr UINT kSendTimeoutMs = 200;
 constexpr int kMessageBoxIconId = 0x0440;  // stc1, the icon static of a message box
 
 DWORD g_start_ticks = 0;
-
-// JSON string with every non-ASCII unit escaped, so that lone surrogates and
-// all of UTF-16 survive exactly and the output is plain ASCII.
-std::string Quote(const std::wstring& text) {
-  std::string out = "\"";
-  for (wchar_t unit : text) {
-    if (unit == L'"' || unit == L'\\') {
-      out += '\\';
-      out += static_cast<char>(unit);
-    } else if (unit >= 0x20 && unit < 0x7f) {
-      out += static_cast<char>(unit);
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(unit));
-      out += escape;
-    }
-  }
-  return out + "\"";
-}
 
 std::string Number(long long value) { return std::to_string(value); }
 

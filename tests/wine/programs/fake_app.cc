@@ -10,30 +10,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/wine/programs/bench_io.h"
+
 namespace {
-
-std::string Quote(const std::wstring& text) {
-  std::string out = "\"";
-  for (wchar_t unit : text) {
-    if (unit == L'"' || unit == L'\\') {
-      out += '\\';
-      out += static_cast<char>(unit);
-    } else if (unit >= 0x20 && unit < 0x7f) {
-      out += static_cast<char>(unit);
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(unit));
-      out += escape;
-    }
-  }
-  return out + "\"";
-}
-
-std::wstring Environment(const wchar_t* name) {
-  wchar_t value[4096] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 4096);
-  return length > 0 && length < 4096 ? value : L"";
-}
 
 // The arguments as the C runtime finds them: the program name is skipped
 // (up to the closing quote when it starts with one), then blanks and tabs.
@@ -47,15 +26,6 @@ const wchar_t* AfterProgramName(const wchar_t* line) {
   }
   while (*line == L' ' || *line == L'\t') ++line;
   return line;
-}
-
-void AppendLine(const std::wstring& log_path, const std::string& line) {
-  HANDLE file = CreateFileW(log_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  CloseHandle(file);
 }
 
 }  // namespace
@@ -74,7 +44,6 @@ int wmain() {
                              Quote(module) + ",\"pid\":" + std::to_string(GetCurrentProcessId()) +
                              "}\n");
   }
-  const std::wstring hold = Environment(L"FAKE_APP_HOLD");
-  while (!hold.empty() && GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(100);
+  HoldWhileAsked();
   return static_cast<int>(std::wcstol(Environment(L"FAKE_APP_EXIT_CODE").c_str(), nullptr, 10));
 }

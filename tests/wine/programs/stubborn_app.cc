@@ -10,24 +10,7 @@
 
 #include <string>
 
-namespace {
-
-std::wstring Environment(const wchar_t* name) {
-  wchar_t value[4096] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 4096);
-  return length > 0 && length < 4096 ? value : L"";
-}
-
-void AppendLine(const std::wstring& log_path, const std::string& line) {
-  HANDLE file = CreateFileW(log_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-}  // namespace
+#include "tests/wine/programs/bench_io.h"
 
 int wmain() {
   // An empty DACL grants nothing to anyone.
@@ -42,7 +25,6 @@ int wmain() {
                              ",\"protected\":" + (protect == ERROR_SUCCESS ? "true" : "false") +
                              "}\n");
   }
-  const std::wstring hold = Environment(L"FAKE_APP_HOLD");
-  while (!hold.empty() && GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(100);
+  HoldWhileAsked();
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/ascii_case.h"
+#include "app/messages.h"
 #include "app/platform.h"
 #include "app/update_selection.h"
 #include "lists/ansi.h"
@@ -15,11 +16,6 @@
 
 namespace {
 
-constexpr char16_t kNoticeCaption[] = u"알림";
-constexpr char16_t kWarningCaption[] = u"경고";
-constexpr char16_t kUpdateCancelled[] = u"업데이트를 취소했습니다.";
-constexpr char16_t kUpdateCompleted[] = u"업데이트가 완료되었습니다. 프로그램을 재시작합니다";
-constexpr char16_t kFailureHeading[] = u"다음 파일 다운로드에 실패했습니다:\n\n";
 constexpr size_t kMaxListedFailures = 10;
 // No storable name is longer; a longer one comes from a hostile list, and a
 // message box takes minutes to lay out a name of some megabytes.

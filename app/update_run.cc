@@ -4,16 +4,11 @@
 
 #include "app/app_paths.h"
 #include "app/command_line.h"
+#include "app/messages.h"
 #include "app/platform.h"
 #include "app/update_pass.h"
 
 namespace {
-
-constexpr char16_t kErrorCaption[] = u"오류";
-constexpr char16_t kNoticeCaption[] = u"알림";
-constexpr char16_t kCannotCreateDirectory[] = u"설치 폴더를 생성할 수 없습니다.\n권한을 확인하세요.";
-constexpr char16_t kCannotReachServer[] = u"서버에 연결할 수 없습니다.\n인터넷 연결을 확인하세요.";
-constexpr char16_t kExecutableMissing[] = u"실행 파일을 찾을 수 없습니다.\n다시 실행해주세요.";
 
 // Only the last path component is created; "C:\" is taken to exist. A plain
 // file of that name counts as existing.

@@ -4,13 +4,12 @@
 #include <set>
 #include <string_view>
 
-#include "app/ascii_case.h"
 #include "app/messages.h"
 #include "app/platform.h"
+#include "app/storable_name.h"
 #include "app/update_selection.h"
 #include "lists/ansi.h"
 #include "lists/info_file.h"
-#include "lists/staging_path.h"
 #include "lists/version_list.h"
 #include "process/executable_names.h"
 
@@ -29,62 +28,6 @@ struct DownloadOutcome {
   // Listed names, for keeping them out of local_list.txt.
   std::set<std::u16string> failedListedNames;
 };
-
-// A stored file's full path must fit the platform's limit (MAX_PATH, 260
-// units with the terminating zero) also under its staging name, in which it
-// is written first.
-constexpr size_t kMaxPathUnits = 259;
-
-bool IsSeparator(char16_t unit) { return unit == u'/' || unit == u'\\'; }
-
-bool IsAsciiDigitOrSuperscript(char16_t unit) {
-  return (unit >= u'0' && unit <= u'9') || unit == u'\u00B9' || unit == u'\u00B2' ||
-         unit == u'\u00B3';
-}
-
-// Windows opens a device, not a file, for these names, whatever extension
-// follows them and with blanks before it ("nul.txt", "COM1 .log").
-bool IsDeviceName(std::u16string_view component) {
-  std::u16string_view base = component.substr(0, component.find(u'.'));
-  base = base.substr(0, base.find_last_not_of(u' ') + 1);
-  for (const std::u16string_view device :
-       {u"con", u"prn", u"aux", u"nul", u"conin$", u"conout$", u"clock$"}) {
-    if (EqualsIgnoringAsciiCase(base, device)) return true;
-  }
-  return base.size() == 4 && IsAsciiDigitOrSuperscript(base[3]) &&
-         (EqualsIgnoringAsciiCase(base.substr(0, 3), std::u16string_view(u"com")) ||
-          EqualsIgnoringAsciiCase(base.substr(0, 3), std::u16string_view(u"lpt")));
-}
-
-// Windows drops trailing dots and blanks from a path component, so such a
-// component names another file than the server meant (".." and "." climb out
-// or collapse into their parent). An empty component ("sub//a") collapses
-// harmlessly.
-bool IsSafeComponent(std::u16string_view component) {
-  if (component.empty()) return true;
-  return component.back() != u'.' && component.back() != u' ' && !IsDeviceName(component);
-}
-
-// A name from the server is appended to the application directory; it must
-// name a plain file strictly below it. Empty names, names that start with a
-// separator, name a drive or stream (":"), hold a component that Windows
-// rewrites or takes for a device, carry the launcher's staging ending or do
-// not fit the path limit would write somewhere else, reach a device, or let
-// one download overwrite another's file.
-bool IsStorableName(std::u16string_view name, const std::u16string& applicationDirectory) {
-  if (name.empty() || IsSeparator(name.front())) return false;
-  if (name.find(u':') != std::u16string_view::npos || IsStagingPath(name)) return false;
-  if (applicationDirectory.size() + 1 + name.size() + kStagingSuffix.size() > kMaxPathUnits) {
-    return false;
-  }
-  while (true) {
-    const auto separator = std::find_if(name.begin(), name.end(), IsSeparator);
-    const size_t length = static_cast<size_t>(separator - name.begin());
-    if (!IsSafeComponent(name.substr(0, length))) return false;
-    if (separator == name.end()) return true;
-    name.remove_prefix(length + 1);
-  }
-}
 
 // Downloads every name in turn, while the overall label shows the 1-based
 // number of the file being fetched. No file is retried and a failure does not

@@ -2,9 +2,9 @@
 // (one unit per byte, ending at the first zero byte): each name is, in line
 // order, the base name of a line's file field that ends in ".exe" with A-Z
 // folded (the part after the last "/" or "\" of the text before the first "|",
-// trailing blanks, tabs and CRs of the line removed), cut at its first zero
-// byte. So no name holds "/", "\", LF or "|", there are never more names than
-// lines, and a name ends in ".exe" unless its base name held a zero byte.
+// trailing blanks, tabs and CRs of the line removed) and holds no zero byte.
+// So no name holds "/", "\", LF or "|", there are never more names than
+// lines, and every name ends in ".exe".
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -40,7 +40,7 @@ std::string BaseNameOfFileField(const std::string& line) {
 // The name the native conversion gives for a base name.
 std::u16string Widened(const std::string& baseName) {
   std::u16string name;
-  for (const unsigned char byte : baseName.substr(0, baseName.find('\0'))) name += byte;
+  for (const unsigned char byte : baseName) name += byte;
   return name;
 }
 
@@ -58,7 +58,7 @@ bool EndsInExe(const Text& name) {
 // The line's base name when it is an executable's, else nothing.
 std::optional<std::string> ExecutableBaseName(const std::string& line) {
   const std::string baseName = BaseNameOfFileField(line);
-  if (!EndsInExe(baseName)) return std::nullopt;
+  if (baseName.find('\0') != std::string::npos || !EndsInExe(baseName)) return std::nullopt;
   return baseName;
 }
 
@@ -80,9 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (baseName && Widened(*baseName) != name) baseName.reset();
     }
     Require(baseName.has_value(), "names are executables' base names, in line order");
-    if (baseName->find('\0') == std::string::npos) {
-      Require(EndsInExe(name), "name ends in \".exe\"");
-    }
+    Require(EndsInExe(name), "name ends in \".exe\"");
   }
   return 0;
 }

@@ -24,7 +24,12 @@ std::vector<std::u16string> CollectExecutableNames(std::string_view serverText) 
   std::vector<std::u16string> names;
   ReadListLines(serverText, [&names](std::string_view line) {
     const std::string_view base = BaseName(line);
-    if (EndsWithIgnoringAsciiCase(base, kExecutableEnding)) names.push_back(AnsiToWide(std::string(base)));
+    // No file name holds a zero byte, and the conversion would stop at it,
+    // making "x\0.exe" the process name "x".
+    if (base.find('\0') != std::string_view::npos) return;
+    if (EndsWithIgnoringAsciiCase(base, kExecutableEnding)) {
+      names.push_back(AnsiToWide(std::string(base)));
+    }
   });
   return names;
 }

@@ -41,8 +41,9 @@ INSTANTIATE_TEST_SUITE_P(
         NamesCase{"z.exe|1\n\r\n  \na/z.exe|2\nb\\Z.exe|3\n", {u"z.exe", u"z.exe", u"Z.exe"}},
         NamesCase{"a.dll|1\nb.txt|2\n", {}},
         NamesCase{"", {}},
-        // Names convert from the ANSI code page; a zero byte ends the name.
+        // Names convert from the ANSI code page. A zero byte would cut the
+        // converted name short of its ending, so such a line names nothing.
         NamesCase{std::string("\xB0\xA1.exe|1\n"), {u"\u00B0\u00A1.exe"}},
-        NamesCase{std::string("a\0b.exe|1\n", 10), {u"a"}}));
+        NamesCase{std::string("a\0b.exe|1\ny.exe\n", 16), {u"y.exe"}}));
 
 }  // namespace

@@ -23,6 +23,7 @@ RELAY_CALLS = [
     "kernel32.CreateDirectoryW", "kernelbase.CreateDirectoryW",
     "kernel32.GetFileAttributesW", "kernelbase.GetFileAttributesW",
     "comctl32.InitCommonControls", "user32.CreateWindowExW", "user32.DestroyWindow",
+    "user32.SetWindowTextW",
     "kernel32.TerminateProcess", "kernelbase.TerminateProcess",
 ]
 

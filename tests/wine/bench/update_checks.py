@@ -80,6 +80,12 @@ def started(result):
     return [(e["module"], e["arguments"], e["directory"]) for e in result.started]
 
 
+def texts_set(result):
+    """Every text the launcher gave a window, in order, from the relay trace:
+    exact, where samples of a running window may miss a short-lived text."""
+    return [call.args[1].text for call in result.calls_named("SetWindowTextW")]
+
+
 def label_texts(result, control_id):
     """The texts a progress window label showed, in order, repeats merged."""
     texts = []

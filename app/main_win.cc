@@ -5,7 +5,7 @@
 
 #include "app/platform_win.h"
 #include "app/update_run.h"
-#include "app/wide_string_win.h"
+#include "base/wide_string_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   // Registers the common-control classes, among them the progress bar.

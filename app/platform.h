@@ -29,7 +29,7 @@ class Platform {
   virtual void WriteTextFile(const std::u16string& path, const std::string& text) = 0;
 
   // Network. An empty list means that none was obtained.
-  virtual std::string FetchServerList() = 0;
+  virtual std::string FetchServerList(const std::u16string& url) = 0;
   virtual bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                             const std::u16string& displayName) = 0;
 

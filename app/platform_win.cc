@@ -1,9 +1,8 @@
 #include "app/platform_win.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/wide_string_win.h"
+#include "base/wide_string_win.h"
 #include "download/download_file.h"
 #include "lists/server_list.h"
 #include "lists/text_file.h"
@@ -27,7 +26,9 @@ void WindowsPlatform::WriteTextFile(const std::u16string& path, const std::strin
   ::WriteTextFile(path, text);
 }
 
-std::string WindowsPlatform::FetchServerList() { return ::FetchServerList(); }
+std::string WindowsPlatform::FetchServerList(const std::u16string& url) {
+  return ::FetchServerList(url);
+}
 
 bool WindowsPlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,
                                    const std::u16string& displayName) {
@@ -44,9 +45,7 @@ void WindowsPlatform::ShowMessage(const std::u16string& text, const std::u16stri
   MessageBoxW(nullptr, AsWide(text), AsWide(caption), MB_OK | static_cast<UINT>(icon));
 }
 
-void WindowsPlatform::CreateProgressWindow() {
-  ProgressWindow::window = ::CreateProgressWindow(instance_);
-}
+void WindowsPlatform::CreateProgressWindow() { ::CreateProgressWindow(instance_); }
 
 void WindowsPlatform::SetFileListText(const std::vector<std::u16string>& names) {
   ::SetFileListText(names);
@@ -56,15 +55,9 @@ void WindowsPlatform::SetOverallProgressText(int current, int total) {
   ::SetOverallProgressText(current, total);
 }
 
-void WindowsPlatform::ResetProgressBar() {
-  SendMessageW(ProgressWindow::progressBar, PBM_SETPOS, 0, 0);
-}
+void WindowsPlatform::ResetProgressBar() { ::ResetProgressBar(); }
 
-void WindowsPlatform::DestroyProgressWindow() {
-  if (ProgressWindow::window == nullptr) return;
-  DestroyWindow(ProgressWindow::window);
-  ProgressWindow::window = nullptr;
-}
+void WindowsPlatform::DestroyProgressWindow() { ::DestroyProgressWindow(); }
 
 void WindowsPlatform::CreateDesktopShortcut(const std::u16string& target,
                                             const std::u16string& workingDirectory,

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/ascii_case.h"
-#include "lists/staging_path.h"
+#include "base/ascii_case.h"
+#include "base/staging_path.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "app/platform.h"
 #include "app/storable_name.h"
 #include "app/update_selection.h"
+#include "base/decimal_text.h"
 #include "lists/ansi.h"
 #include "lists/info_file.h"
 #include "lists/version_list.h"
@@ -137,8 +138,7 @@ std::u16string FormatFailureSummary(const std::vector<std::u16string>& failedNam
   const size_t listed = std::min(failedNames.size(), kMaxListedFailures);
   for (size_t i = 0; i < listed; ++i) summary += ShownName(failedNames[i]) + u"\n";
   if (failedNames.size() > kMaxListedFailures) {
-    const std::string more = std::to_string(failedNames.size() - kMaxListedFailures);
-    summary += u"... 외 " + std::u16string(more.begin(), more.end()) + u"개";
+    summary += MoreNamesText(failedNames.size() - kMaxListedFailures);
   }
   return summary;
 }

@@ -54,7 +54,7 @@ int RunUpdate(std::u16string_view commandLine, Platform& platform) {
     return 1;
   }
 
-  const std::string serverText = platform.FetchServerList();
+  const std::string serverText = platform.FetchServerList(std::u16string(ServerListUrl));
   if (serverText.empty()) return StartOffline(platform, paths, options);
 
   // A cancelled update has already told the user; nothing is started.

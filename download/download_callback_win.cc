@@ -1,8 +1,6 @@
 #include "download/download_callback_win.h"
 
-#include <commctrl.h>
-
-#include "app/wide_string_win.h"
+#include "base/wide_string_win.h"
 #include "download/download_status.h"
 #include "ui/progress_window_win.h"
 
@@ -45,12 +43,8 @@ class DownloadCallback final : public IBindStatusCallback, public IHttpNegotiate
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG,
                                        LPCWSTR) override {
     if (progressMax != 0) response->lastAnnouncedSize = progressMax;
-    if (ProgressWindow::progressBar == nullptr || progressMax == 0) return S_OK;
-    const uint64_t percentage = DownloadPercentage(progress, progressMax);
-    SendMessageW(ProgressWindow::progressBar, PBM_SETPOS, static_cast<WPARAM>(percentage), 0);
-    if (ProgressWindow::statusLabel != nullptr) {
-      SetWindowTextW(ProgressWindow::statusLabel, AsWide(DownloadStatusText(name, percentage)));
-    }
+    if (progressMax == 0) return S_OK;
+    if (!ShowDownloadProgress(name, DownloadPercentage(progress, progressMax))) return S_OK;
     PumpWaitingMessages();
     return S_OK;
   }

@@ -5,12 +5,12 @@
 #include <urlmon.h>
 #include <wininet.h>
 
-#include "app/scoped_win.h"
-#include "app/wide_string_win.h"
+#include "base/scoped_win.h"
+#include "base/wide_string_win.h"
 #include "download/download_callback_win.h"
 #include "download/download_response.h"
 #include "download/url_encode.h"
-#include "lists/staging_path.h"
+#include "base/staging_path.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace {
 

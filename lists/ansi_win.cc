@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/wide_string_win.h"
+#include "base/wide_string_win.h"
 
 // The input is passed zero-terminated (length -1), so the conversion stops at
 // the first zero byte; with flags 0, invalid bytes are replaced rather than

@@ -3,8 +3,7 @@
 
 #include <string>
 
-// The server's version list exactly as received; empty when none was
-// obtained.
-std::string FetchServerList();
+// The version list at url exactly as received; empty when none was obtained.
+std::string FetchServerList(const std::u16string& url);
 
 #endif  // LISTS_SERVER_LIST_H_

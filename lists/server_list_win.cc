@@ -8,9 +8,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/app_paths.h"
-#include "app/scoped_win.h"
-#include "app/wide_string_win.h"
+#include "base/scoped_win.h"
+#include "base/wide_string_win.h"
 #include "lists/server_list_answer.h"
 
 namespace {
@@ -129,8 +128,7 @@ std::string OpenAndRead(const std::u16string& url, ListAnswerCallback& callback)
 
 }  // namespace
 
-std::string FetchServerList() {
-  const std::u16string url(ServerListUrl);
+std::string FetchServerList(const std::u16string& url) {
   // A cached copy must never stand in for the server's current list.
   DeleteUrlCacheEntryW(AsWide(url));
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "app/scoped_win.h"
-#include "app/wide_string_win.h"
-#include "lists/staging_path.h"
+#include "base/scoped_win.h"
+#include "base/wide_string_win.h"
+#include "base/staging_path.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/ascii_case.h"
+#include "base/ascii_case.h"
 #include "lists/ansi.h"
 #include "lists/version_list.h"
 

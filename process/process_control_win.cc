@@ -4,9 +4,9 @@
 
 #include <tlhelp32.h>
 
-#include "app/ascii_case.h"
-#include "app/scoped_win.h"
-#include "app/wide_string_win.h"
+#include "base/ascii_case.h"
+#include "base/scoped_win.h"
+#include "base/wide_string_win.h"
 
 namespace {
 

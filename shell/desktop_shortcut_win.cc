@@ -6,8 +6,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "app/scoped_win.h"
-#include "app/wide_string_win.h"
+#include "base/scoped_win.h"
+#include "base/wide_string_win.h"
 
 namespace {
 

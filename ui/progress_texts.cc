@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <string>
 
+#include "base/decimal_text.h"
+
 namespace {
 
 // The label has room for this many names; the rest are only counted.
 constexpr size_t kListedNames = 3;
-
-std::u16string DecimalText(long long number) {
-  const std::string digits = std::to_string(number);
-  return std::u16string(digits.begin(), digits.end());
-}
 
 }  // namespace
 
@@ -23,11 +20,15 @@ std::u16string FileListText(const std::vector<std::u16string>& names) {
     text += names[i];
   }
   if (names.size() > kListedNames) {
-    text += u"\r\n... 외 " + DecimalText(static_cast<long long>(names.size() - kListedNames)) + u"개";
+    text += u"\r\n" + MoreNamesText(names.size() - kListedNames);
   }
   return text;
 }
 
 std::u16string OverallProgressText(int current, int total) {
   return u"전체 진행: " + DecimalText(current) + u" / " + DecimalText(total);
+}
+
+std::u16string DownloadStatusText(const std::u16string& name, uint64_t percentage) {
+  return u"다운로드 중: " + name + u" (" + DecimalText(percentage) + u"%)";
 }

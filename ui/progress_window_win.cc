@@ -2,14 +2,20 @@
 
 #include <commctrl.h>
 
-#include "app/wide_string_win.h"
+#include "base/wide_string_win.h"
 #include "ui/progress_texts.h"
 
+namespace {
+
+// The process-wide handles of the one progress window.
+struct ProgressWindow {
+  static HWND window;
+  static HWND progressBar;
+  static HWND statusLabel;
+};
 HWND ProgressWindow::window = nullptr;
 HWND ProgressWindow::progressBar = nullptr;
 HWND ProgressWindow::statusLabel = nullptr;
-
-namespace {
 
 constexpr wchar_t kClassName[] = L"DownloadProgressClass";
 constexpr int kWindowWidth = 500;
@@ -52,10 +58,11 @@ void SetLabelText(int id, const std::u16string& text) {
 
 }  // namespace
 
-HWND CreateProgressWindow(HINSTANCE instance) {
+bool CreateProgressWindow(HINSTANCE instance) {
   RegisterWindowClass(instance);
   const HWND window = CreateTopLevelWindow(instance);
-  if (window == nullptr) return nullptr;
+  ProgressWindow::window = window;
+  if (window == nullptr) return false;
 
   CreateControl(window, instance, L"STATIC", L"다운로드 파일 목록:", 0, 20, 20, 0);
   CreateControl(window, instance, L"STATIC", L"", SS_SUNKEN, 45, 60, IDC_FILE_LIST);
@@ -67,7 +74,13 @@ HWND CreateProgressWindow(HINSTANCE instance) {
 
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
-  return window;
+  return true;
+}
+
+void DestroyProgressWindow() {
+  if (ProgressWindow::window == nullptr) return;
+  DestroyWindow(ProgressWindow::window);
+  ProgressWindow::window = nullptr;
 }
 
 void SetFileListText(const std::vector<std::u16string>& names) {
@@ -76,4 +89,15 @@ void SetFileListText(const std::vector<std::u16string>& names) {
 
 void SetOverallProgressText(int current, int total) {
   SetLabelText(IDC_OVERALL_PROGRESS, OverallProgressText(current, total));
+}
+
+void ResetProgressBar() { SendMessageW(ProgressWindow::progressBar, PBM_SETPOS, 0, 0); }
+
+bool ShowDownloadProgress(const std::u16string& name, uint64_t percentage) {
+  if (ProgressWindow::progressBar == nullptr) return false;
+  SendMessageW(ProgressWindow::progressBar, PBM_SETPOS, static_cast<WPARAM>(percentage), 0);
+  if (ProgressWindow::statusLabel != nullptr) {
+    SetWindowTextW(ProgressWindow::statusLabel, AsWide(DownloadStatusText(name, percentage)));
+  }
+  return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "download/download_response.h"
+#include "ui/progress_texts.h"
 
 namespace {
 

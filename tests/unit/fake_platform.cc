@@ -60,8 +60,8 @@ void FakePlatform::WriteTextFile(const std::u16string& path, const std::string& 
   files[path] = text;
 }
 
-std::string FakePlatform::FetchServerList() {
-  calls.push_back("FetchServerList()");
+std::string FakePlatform::FetchServerList(const std::u16string& url) {
+  calls.push_back("FetchServerList(" + Utf8(url) + ")");
   return serverList;
 }
 

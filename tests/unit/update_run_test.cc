@@ -52,7 +52,8 @@ TEST_F(UpdateRunTest, CreatesMissingDirectoryOrStopsWithError) {
   creatable.creatableDirectories.insert(kDirectory16);
   creatable.existingPaths.insert(kExecutable16);
   EXPECT_EQ(RunUpdate(u"", creatable), 0);
-  EXPECT_EQ(creatable.CallsTo("FetchServerList").size(), 1u);
+  EXPECT_THAT(creatable.CallsTo("FetchServerList"),
+              ElementsAre("FetchServerList(https://update.test/cv3down/filelist.txt)"));
 }
 
 TEST_F(UpdateRunTest, OfflineStartsInstalledProgramIgnoringOverride) {

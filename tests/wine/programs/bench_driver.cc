@@ -40,7 +40,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scoped_win.h"
+#include "base/scoped_win.h"
 #include "tests/wine/programs/bench_io.h"
 
 namespace {

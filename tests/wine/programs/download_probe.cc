@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/wide_string_win.h"
+#include "base/wide_string_win.h"
 #include "download/download_file.h"
 #include "ui/progress_window_win.h"
 
@@ -45,7 +45,7 @@ bool FetchAll(const std::vector<FileToFetch>& files) {
     const FileToFetch& file = files[k - 1];
     SetOverallProgressText(k, total);
     const bool stored = DownloadFile(file.url, file.localPath, file.displayName);
-    SendMessageW(ProgressWindow::progressBar, PBM_SETPOS, 0, 0);
+    ResetProgressBar();
     std::printf("%d/%d %s\n", k, total, stored ? "ok" : "failed");
     std::fflush(stdout);
     allStored = allStored && stored;
@@ -72,17 +72,17 @@ int wmain(int argc, wchar_t** argv) {
 
   InitCommonControls();
   if (withWindow) {
-    ProgressWindow::window = CreateProgressWindow(GetModuleHandleW(nullptr));
+    CreateProgressWindow(GetModuleHandleW(nullptr));
     SetFileListText(names);
     SetOverallProgressText(0, static_cast<int>(files.size()));
   }
   const bool allStored = FetchAll(files);
-  if (ProgressWindow::statusLabel != nullptr) {
-    std::printf("status: %s\n", Utf8(WindowText(ProgressWindow::statusLabel)).c_str());
+  // The status label is the control created right after the file list.
+  const HWND window = FindWindowW(L"DownloadProgressClass", nullptr);
+  if (window != nullptr) {
+    const HWND statusLabel = GetWindow(GetDlgItem(window, IDC_FILE_LIST), GW_HWNDNEXT);
+    std::printf("status: %s\n", Utf8(WindowText(statusLabel)).c_str());
   }
-  if (ProgressWindow::window != nullptr) {
-    DestroyWindow(ProgressWindow::window);
-    ProgressWindow::window = nullptr;
-  }
+  DestroyProgressWindow();
   return allStored ? 0 : 1;
 }

@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <string>
 
+#include "app/app_paths.h"
 #include "lists/server_list.h"
 
 int wmain() {
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  const std::string list = FetchServerList();
+  const std::string list = FetchServerList(std::u16string(ServerListUrl));
   QueryPerformanceCounter(&end);
   const double milliseconds =
       1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;

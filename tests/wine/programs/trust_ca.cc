@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/scoped_win.h"
+#include "base/scoped_win.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {

@@ -1,7 +1,7 @@
 // Comparisons that ignore the case of the ASCII letters A to Z only, whatever
 // the locale: file endings, process names and HTTP header names.
-#ifndef APP_ASCII_CASE_H_
-#define APP_ASCII_CASE_H_
+#ifndef BASE_ASCII_CASE_H_
+#define BASE_ASCII_CASE_H_
 
 #include <algorithm>
 #include <string_view>
@@ -27,4 +27,4 @@ bool EndsWithIgnoringAsciiCase(std::basic_string_view<Unit> text,
          EqualsIgnoringAsciiCase(text.substr(text.size() - ending.size()), ending);
 }
 
-#endif  // APP_ASCII_CASE_H_
+#endif  // BASE_ASCII_CASE_H_

@@ -2,13 +2,13 @@
 // its target: "<target>.crv3part", beside the target. The name is fixed per
 // target, so whatever a killed run left there is found and replaced by the
 // next write of the same target, and no installed file may carry the ending.
-#ifndef LISTS_STAGING_PATH_H_
-#define LISTS_STAGING_PATH_H_
+#ifndef BASE_STAGING_PATH_H_
+#define BASE_STAGING_PATH_H_
 
 #include <string>
 #include <string_view>
 
-#include "app/ascii_case.h"
+#include "base/ascii_case.h"
 
 inline constexpr std::u16string_view kStagingSuffix = u".crv3part";
 
@@ -21,4 +21,4 @@ inline bool IsStagingPath(std::u16string_view path) {
   return EndsWithIgnoringAsciiCase(path, kStagingSuffix);
 }
 
-#endif  // LISTS_STAGING_PATH_H_
+#endif  // BASE_STAGING_PATH_H_

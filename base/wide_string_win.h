@@ -1,7 +1,7 @@
 // The one place where neutral UTF-16 text (std::u16string) meets the Windows
 // API's wchar_t, which MinGW makes a 16-bit unit as well.
-#ifndef APP_WIDE_STRING_WIN_H_
-#define APP_WIDE_STRING_WIN_H_
+#ifndef BASE_WIDE_STRING_WIN_H_
+#define BASE_WIDE_STRING_WIN_H_
 
 #include <string>
 
@@ -19,4 +19,4 @@ inline std::u16string FromWide(const wchar_t* text, size_t length) {
   return std::u16string(reinterpret_cast<const char16_t*>(text), length);
 }
 
-#endif  // APP_WIDE_STRING_WIN_H_
+#endif  // BASE_WIDE_STRING_WIN_H_

@@ -1,7 +1,7 @@
 // Owners for kernel handles and COM interface pointers: each is released
 // exactly once, on every path out of the scope that acquired it.
-#ifndef APP_SCOPED_WIN_H_
-#define APP_SCOPED_WIN_H_
+#ifndef BASE_SCOPED_WIN_H_
+#define BASE_SCOPED_WIN_H_
 
 #include <windows.h>
 
@@ -53,4 +53,4 @@ class ScopedComPtr {
   Interface* pointer_ = nullptr;
 };
 
-#endif  // APP_SCOPED_WIN_H_
+#endif  // BASE_SCOPED_WIN_H_

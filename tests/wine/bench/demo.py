@@ -126,9 +126,9 @@ def status_percent(event):
 
 def progress_pictures(result):
     """The first and the last picture of the progress window that show a
-    file partway (neither 0% nor 100%)."""
+    file well under way (20% to 80%)."""
     partway = [e for e in result.progress
-               if e.get("capture") and 0 < (status_percent(e) or 0) < 100]
+               if e.get("capture") and 20 <= (status_percent(e) or 0) <= 80]
     return {"progress-early": partway[0], "progress-late": partway[-1]} if partway else {}
 
 
@@ -147,13 +147,14 @@ def hangul_problem(event):
     check = event.get("hangul")
     if not check:
         return "no picture was taken"
+    problems = []
     missing = [s["text"] for s in check["samples"] if not s["found"]]
     if not check["samples"] or missing:
-        return f"text not found in the picture: {missing or 'none with Hangul'}"
+        problems.append(f"text not found in the picture: {missing or 'none with Hangul'}")
     if check["distinct_looks"] != check["syllables"]:
-        return (f"only {check['distinct_looks']} of {check['syllables']} Hangul syllables "
-                "are drawn as glyphs of their own (empty boxes: no Korean font?)")
-    return None
+        problems.append(f"only {check['distinct_looks']} of {check['syllables']} Hangul "
+                        "syllables are drawn as glyphs of their own (empty boxes: no Korean font?)")
+    return "; ".join(problems) or None
 
 
 class Pictures:
@@ -259,8 +260,8 @@ def show_demo(display, pictures):
             release.update("data/maps.dat", bytes(range(256)) * 256)
             release.update("config.i.zip", b"[graphics]\r\nquality=medium\r\n")
             release.publish(server, faults={"readme.txt": {"status": 404},
-                                            "data/maps.dat": {"reset_after": 1000}})
-            scenes.show("Two of three newer files fail (404, connection reset)", server,
+                                            "data/maps.dat": {"status": 500}})
+            scenes.show("Two of three newer files fail (404, 500)", server,
                         "/updated", pictures=box_picture("two-files-failed", "경고"))
         scenes.show("The server is down again: the installed program starts as it is",
                     None, "/updated")

@@ -65,7 +65,9 @@ bool CreateProgressWindow(HINSTANCE instance) {
   if (window == nullptr) return false;
 
   CreateControl(window, instance, L"STATIC", L"다운로드 파일 목록:", 0, 20, 20, 0);
-  CreateControl(window, instance, L"STATIC", L"", SS_SUNKEN, 45, 60, IDC_FILE_LIST);
+  // Tall enough for four lines of the system font (three names and the count
+  // of the rest, 16 pixels each) inside the sunken edge; 60 cut off the fourth.
+  CreateControl(window, instance, L"STATIC", L"", SS_SUNKEN, 45, 70, IDC_FILE_LIST);
   ProgressWindow::statusLabel =
       CreateControl(window, instance, L"STATIC", L"준비 중...", 0, 120, 20, 0);
   ProgressWindow::progressBar = CreateControl(window, instance, L"msctls_progress32", nullptr, 0, 145, 25, 0);

@@ -32,7 +32,7 @@ SS_CENTER, SS_SUNKEN = 0x1, 0x1000
 # control's corner, size). Screen rectangles give offsets, not client positions.
 CONTROLS = [
     (0, "static", (0, 0), (460, 20)),
-    (1001, "static", (0, 25), (460, 60)),
+    (1001, "static", (0, 25), (460, 70)),
     (0, "static", (0, 100), (460, 20)),
     (0, "msctls_progress32", (0, 125), (460, 25)),
     (1002, "static", (0, 160), (460, 20)),
@@ -195,7 +195,7 @@ def assert_window_creation(result, left, top):
                 for c in calls[1:]]
     assert children == [
         (0, "STATIC", "다운로드 파일 목록:", WS_CHILD_VISIBLE, 20, 20, 460, 20, 0),
-        (0, "STATIC", "", WS_CHILD_VISIBLE | SS_SUNKEN, 20, 45, 460, 60, 1001),
+        (0, "STATIC", "", WS_CHILD_VISIBLE | SS_SUNKEN, 20, 45, 460, 70, 1001),
         (0, "STATIC", PREPARING, WS_CHILD_VISIBLE, 20, 120, 460, 20, 0),
         (0, "msctls_progress32", None, WS_CHILD_VISIBLE, 20, 145, 460, 25, 0),
         (0, "STATIC", "", WS_CHILD_VISIBLE | SS_CENTER, 20, 180, 460, 20, 1002),

@@ -1,17 +1,22 @@
 """The demo: a small sample release on a loopback update server, the launcher
 run under Wine in a demo prefix, and what happened told in plain words.
-Run by tools/demo (`python3 -m bench.demo` from tests/wine)."""
+Wine draws on a virtual X display, and the demo keeps pictures of what the
+runs showed. Run by tools/demo (`python3 -m bench.demo` from tests/wine)."""
 import re
+import shutil
+import sys
 import textwrap
 import urllib.parse
 
-from . import paths
+from . import paths, screen
 from .launcher import APP_DIR, SHORTCUT_NAME, Runner
 from .prefix import WinePrefix
 from .server import UpdateServer
 
 PRESET = "demo"
 RATE = 256 * 1024  # bytes per second: slow enough to watch the progress window
+PICTURES = paths.BUILD / "demo-pictures"
+STATUS = re.compile(r"다운로드 중: (.*) \((-?\d+)%\)")
 
 ICON_WORDS = {"error": "error icon", "warning": "warning icon",
               "information": "information icon", None: "icon unknown"}
@@ -30,13 +35,14 @@ class Release:
             "도움말/안내.txt": (1, "안내 1판\r\n".encode("cp949")),
         }
 
-    def publish(self, server):
+    def publish(self, server, faults=None):
+        """faults: name -> the server's options for a file that fails."""
         server.clear()
         listing = b""
         for name, (version, content) in self.files.items():
             # The list is in the ANSI code page (949); URLs carry UTF-8.
             listing += name.encode("cp949") + b"|" + str(version).encode() + b"\r\n"
-            server.serve("/cv3down/" + name, content, rate=RATE)
+            server.serve("/cv3down/" + name, content, rate=RATE, **(faults or {}).get(name, {}))
         server.serve("/cv3down/filelist.txt", listing)
 
     def update(self, name, content):
@@ -58,7 +64,7 @@ def describe_progress(samples):
     for sample in samples:
         for control in sample["controls"]:
             text = control["text"].replace("\r\n", ", ")
-            match = re.fullmatch(r"다운로드 중: (.*) \((-?\d+)%\)", text)
+            match = STATUS.fullmatch(text)
             if match:
                 statuses.setdefault(match.group(1), []).append(match.group(2))
             elif text and text not in shown:
@@ -109,35 +115,121 @@ def describe(result, server, shortcut_before, files_before, files_after):
     say()
 
 
+def status_percent(event):
+    """The percentage the progress window's status line shows, or None."""
+    for control in event["controls"]:
+        match = STATUS.fullmatch(control["text"])
+        if match:
+            return int(match.group(2))
+    return None
+
+
+def progress_pictures(result):
+    """The first and the last picture of the progress window that show a
+    file well under way (20% to 80%)."""
+    partway = [e for e in result.progress
+               if e.get("capture") and 20 <= (status_percent(e) or 0) <= 80]
+    return {"progress-early": partway[0], "progress-late": partway[-1]} if partway else {}
+
+
+def box_picture(name, caption):
+    """The last message box of a run with this caption."""
+    def choose(result):
+        boxes = [box for box in result.boxes if box.caption == caption]
+        return {name: boxes[-1].window} if boxes else {}
+    return choose
+
+
+def hangul_problem(event):
+    """Why a picture does not show its Hangul as Hangul, or None: every
+    control's Hangul line must be found in the picture, and the font must
+    draw each syllable in it unlike the others and unlike a missing glyph."""
+    check = event.get("hangul")
+    if not check:
+        return "no picture was taken"
+    problems = []
+    missing = [s["text"] for s in check["samples"] if not s["found"]]
+    if not check["samples"] or missing:
+        problems.append(f"text not found in the picture: {missing or 'none with Hangul'}")
+    if check["distinct_looks"] != check["syllables"]:
+        problems.append(f"only {check['distinct_looks']} of {check['syllables']} Hangul "
+                        "syllables are drawn as glyphs of their own (empty boxes: no Korean font?)")
+    return "; ".join(problems) or None
+
+
+class Pictures:
+    """PNG files of what the runs showed, each checked for drawn Hangul."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        shutil.rmtree(folder, ignore_errors=True)
+        self.captures = folder / "captures"
+        self.captures.mkdir(parents=True)
+        self.problems = []
+
+    def keep(self, chosen):
+        for name, event in chosen.items():
+            problem = hangul_problem(event)
+            png = self.folder / f"{name}.png"
+            if event.get("capture"):
+                screen.bmp_to_png(self.captures / event["capture"], png)
+            say(f"picture {png.name}: " + (problem or "Hangul drawn"), 3)
+            if problem:
+                self.problems.append(f"{png.name}: {problem}")
+
+    def finish(self, expected):
+        shutil.rmtree(self.captures)
+        missing = [name for name in expected if not (self.folder / f"{name}.png").exists()]
+        self.problems += [f"{name}.png: not taken" for name in missing]
+        say(f"Pictures of the windows and boxes: {self.folder}")
+        for problem in self.problems:
+            say(f"PICTURE CHECK FAILED: {problem}", 3)
+        return not self.problems
+
+
 class Scenes:
-    def __init__(self, runner, prefix):
-        self.runner, self.prefix = runner, prefix
+    def __init__(self, runner, prefix, pictures):
+        self.runner, self.prefix, self.pictures = runner, prefix, pictures
         self.number = 0
 
-    def show(self, title, server=None, args=None):
+    def show(self, title, server=None, args=None, pictures=None):
+        """pictures: picks the named pictures to keep from the run's result."""
         self.number += 1
         say(f"== {self.number}. {title}")
         say(f"command line: {args if args is not None else '(empty)'}", 3)
         lnk = self.prefix.desktop / SHORTCUT_NAME
         lnk_before = lnk.stat().st_mtime_ns if lnk.exists() else None
         files_before = self.prefix.app_files()
-        result = self.runner.run(args, preset=PRESET)
+        result = self.runner.run(args, preset=PRESET, capture_dir=self.pictures.captures)
         lnk_after = lnk.stat().st_mtime_ns if lnk.exists() else None
         # The same properties give the same bytes: only the file's time tells
         # whether this run wrote it again.
         unchanged = lnk_before is not None and lnk_before == lnk_after
         describe(result, server, result.shortcut if unchanged else None, files_before,
                  self.prefix.app_files())
+        chosen = pictures(result) if pictures else {}
+        if chosen:
+            self.pictures.keep(chosen)
+            say()
+
+
+EXPECTED_PICTURES = ["offline-error", "progress-early", "progress-late", "installed",
+                     "two-files-failed", "program-not-found"]
 
 
 def main():
-    with paths.session_lock():
-        show_demo()
+    with paths.session_lock(), screen.virtual_display() as display:
+        pictures = Pictures(PICTURES)
+        show_demo(display, pictures)
+        if not pictures.finish(EXPECTED_PICTURES):
+            sys.exit(1)
 
 
-def show_demo():
+def show_demo(display, pictures):
     prefix = WinePrefix(paths.DEMO_PREFIX, preset=PRESET)
     prefix.prepare()
+    prefix.display = display
+    prefix.import_registry(screen.x11_registry())
     prefix.start()
     try:
         prefix.reset()
@@ -146,11 +238,14 @@ def show_demo():
         port = urllib.parse.urlsplit(paths.base_url(PRESET)).port
         say(f"Demo update server: {paths.base_url(PRESET)} (Wine prefix {prefix.path})")
         say()
-        scenes = Scenes(runner, prefix)
-        scenes.show("The update server is down and nothing is installed")
+        scenes = Scenes(runner, prefix, pictures)
+        scenes.show("The update server is down and nothing is installed",
+                    pictures=box_picture("offline-error", "오류"))
         with UpdateServer(port) as server:
             release.publish(server)
-            scenes.show("The server publishes release 1: the first run installs it", server)
+            scenes.show("The server publishes release 1: the first run installs it", server,
+                        pictures=lambda result: {**progress_pictures(result),
+                                                 **box_picture("installed", "알림")(result)})
             scenes.show("Run again: nothing new on the server", server, "/updated")
             release.update("readme.txt", "Corvane3 sample release 2\r\n".encode("cp949"))
             release.update("data/maps.dat", bytes(range(255, -1, -1)) * 512)
@@ -159,7 +254,15 @@ def show_demo():
             release.publish(server)
             scenes.show("The server publishes newer files", server, "/updated")
             scenes.show("A program to start that does not exist", server,
-                        '"C:\\corvane3\\missing.exe" /updated')
+                        '"C:\\corvane3\\missing.exe" /updated',
+                        pictures=box_picture("program-not-found", "알림"))
+            release.update("readme.txt", "Corvane3 sample release 3\r\n".encode("cp949"))
+            release.update("data/maps.dat", bytes(range(256)) * 256)
+            release.update("config.i.zip", b"[graphics]\r\nquality=medium\r\n")
+            release.publish(server, faults={"readme.txt": {"status": 404},
+                                            "data/maps.dat": {"status": 500}})
+            scenes.show("Two of three newer files fail (404, 500)", server,
+                        "/updated", pictures=box_picture("two-files-failed", "경고"))
         scenes.show("The server is down again: the installed program starts as it is",
                     None, "/updated")
     finally:

@@ -220,11 +220,12 @@ class Runner:
 
     def run(self, args=None, *, preset="wine-http", command_line=None, relay=True,
             timeout_ms=60000, child_wait_ms=15000, hold_file=None, env=None,
-            kill_on_text=None, kill_after_ms=None):
+            kill_on_text=None, kill_after_ms=None, capture_dir=None):
         """Runs the launcher built by `preset` with the command line
         `"<launcher>" args` (or exactly `command_line`) and returns a RunResult.
         kill_on_text terminates it once its progress window shows that text,
-        kill_after_ms after that time."""
+        kill_after_ms after that time. With capture_dir (on a prefix that
+        draws), the driver saves pictures there, named in the events."""
         launcher = paths.launcher(preset)
         if command_line is None:
             command_line = f'"{paths.windows_path(launcher)}"'
@@ -247,6 +248,8 @@ class Runner:
             options += ["--kill-on-text", _hex(kill_on_text)]
         if kill_after_ms:
             options += ["--kill-after-ms", kill_after_ms]
+        if capture_dir:
+            options += ["--capture-dir", paths.windows_path(capture_dir)]
         # Files, not pipes: Wine's desktop process, started by the first window,
         # inherits the descriptors and would keep pipes open.
         out_file, err_file = self.scratch / "driver.out", self.scratch / "driver.err"

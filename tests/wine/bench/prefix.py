@@ -42,10 +42,13 @@ class WinePrefix:
         self.path = pathlib.Path(path)
         self.preset = preset  # whose helper programs run in this prefix
         self.drive_c = self.path / "drive_c"
+        self.display = None  # an X display to draw on; headless when None
 
     @property
     def env(self):
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        if self.display:
+            env["DISPLAY"] = self.display
         env.update(WINEPREFIX=str(self.path), WINEARCH="win32", WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d",
                    LC_ALL="ko_KR.UTF-8")

@@ -19,6 +19,11 @@
 //                        progress window shows this text (hex as above), e.g.
 //                        to cut a run short in the middle of a download
 //   --kill-after-ms N    terminate the program after N ms, reported as killed
+//   --capture-dir DIR    save what the screen shows of each message box (just
+//                        before pressing OK) and of the progress window (at
+//                        most every --capture-ms N, default 250) as
+//                        DIR\NNN.bmp, named in the event's "capture" field
+//                        with a check of its Hangul text (see Camera)
 //
 // Windows of other processes are read with calls that never wait on their
 // thread (GetWindowTextW reads the stored title of a foreign window) or with
@@ -32,12 +37,14 @@
 #include <shobjidl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/scoped_win.h"
@@ -47,6 +54,7 @@ namespace {
 
 constexpr UINT kSendTimeoutMs = 200;
 constexpr int kMessageBoxIconId = 0x0440;  // stc1, the icon static of a message box
+constexpr DWORD kPaintGraceMs = 500;
 
 DWORD g_start_ticks = 0;
 
@@ -153,6 +161,228 @@ std::string WindowJson(HWND window, const ControlFields& extra = {}) {
          ",\"controls\":" + ControlsJson(window, extra);
 }
 
+// --- pictures ---------------------------------------------------------------
+
+bool IsHangul(wchar_t unit) { return unit >= 0xAC00 && unit <= 0xD7A3; }
+
+// Dark pixels of a picture: text is drawn dark on the light faces of the
+// classic colour scheme, so a fixed threshold tells ink from background
+// whether or not the font is smoothed.
+struct Ink {
+  int width = 0, height = 0;
+  std::vector<bool> dots;
+  bool At(int x, int y) const { return dots[static_cast<size_t>(y) * width + x]; }
+  bool operator<(const Ink& other) const {
+    return std::tie(width, height, dots) < std::tie(other.width, other.height, other.dots);
+  }
+};
+
+// A top-down 24-bit bitmap selected into a memory DC.
+class Canvas {
+ public:
+  Canvas(int width, int height) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
+                               nullptr, 0);
+    if (bitmap_) old_ = SelectObject(dc_, bitmap_);
+  }
+  ~Canvas() {
+    if (bitmap_) DeleteObject(SelectObject(dc_, old_));
+    DeleteDC(dc_);
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  bool IsValid() const { return bitmap_ != nullptr; }
+  HDC Dc() const { return dc_; }
+  int Stride() const { return (width_ * 3 + 3) & ~3; }
+  const BYTE* Pixel(int x, int y) const { return bits_ + y * Stride() + x * 3; }
+
+  Ink InkOf(const RECT& area) const {
+    Ink ink{area.right - area.left, area.bottom - area.top, {}};
+    for (int y = area.top; y < area.bottom; ++y) {
+      for (int x = area.left; x < area.right; ++x) {
+        const BYTE* p = Pixel(x, y);
+        ink.dots.push_back(p[0] * 114 + p[1] * 587 + p[2] * 299 < 128 * 1000);
+      }
+    }
+    return ink;
+  }
+
+  // Writes the canvas as a BMP file.
+  bool Save(const std::wstring& path) const {
+    const DWORD image_size = static_cast<DWORD>(Stride() * height_);
+    BITMAPFILEHEADER file_header = {};
+    BITMAPINFOHEADER header = {};
+    file_header.bfType = 0x4D42;  // "BM"
+    file_header.bfOffBits = sizeof file_header + sizeof header;
+    file_header.bfSize = file_header.bfOffBits + image_size;
+    header.biSize = sizeof header;
+    header.biWidth = width_;
+    header.biHeight = -height_;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    return file.IsValid() && WriteFile(file.Get(), &file_header, sizeof file_header, &written, nullptr) &&
+           WriteFile(file.Get(), &header, sizeof header, &written, nullptr) &&
+           WriteFile(file.Get(), bits_, image_size, &written, nullptr);
+  }
+
+ private:
+  int width_, height_;
+  HDC dc_;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  BYTE* bits_ = nullptr;
+};
+
+// The ink of text drawn black on white in a font, cut to the ink's bounds
+// when `trim` (for finding it in a picture at any offset).
+Ink TextInk(const LOGFONTW& logfont, const std::wstring& text, bool trim) {
+  Canvas canvas(400, 64);
+  if (!canvas.IsValid()) return {};
+  HFONT font = CreateFontIndirectW(&logfont);
+  HGDIOBJ old_font = SelectObject(canvas.Dc(), font);
+  RECT all = {0, 0, 400, 64};
+  FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetTextColor(canvas.Dc(), RGB(0, 0, 0));
+  SetBkMode(canvas.Dc(), TRANSPARENT);
+  TextOutW(canvas.Dc(), 2, 2, text.c_str(), static_cast<int>(text.size()));
+  GdiFlush();
+  SelectObject(canvas.Dc(), old_font);
+  DeleteObject(font);
+  const Ink whole = canvas.InkOf(all);
+  if (!trim) return whole;
+  RECT bounds = {400, 64, 0, 0};
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 400; ++x) {
+      if (!whole.At(x, y)) continue;
+      bounds = {std::min<LONG>(bounds.left, x), std::min<LONG>(bounds.top, y),
+                std::max<LONG>(bounds.right, x + 1), std::max<LONG>(bounds.bottom, y + 1)};
+    }
+  }
+  return bounds.right > bounds.left ? canvas.InkOf(bounds) : Ink{};
+}
+
+// Whether `part` appears in `picture` at some offset, allowing a few
+// differing dots for smoothed edges drawn on another background.
+bool Contains(const Ink& picture, const Ink& part) {
+  if (part.dots.empty()) return false;
+  const int allowed = static_cast<int>(part.dots.size() / 50);
+  for (int top = 0; top + part.height <= picture.height; ++top) {
+    for (int left = 0; left + part.width <= picture.width; ++left) {
+      int differing = 0;
+      for (int y = 0; y < part.height && differing <= allowed; ++y) {
+        for (int x = 0; x < part.width && differing <= allowed; ++x) {
+          differing += part.At(x, y) != picture.At(left + x, top + y);
+        }
+      }
+      if (differing <= allowed) return true;
+    }
+  }
+  return false;
+}
+
+// The first line of a control's text that holds Hangul, up to its first
+// digit (a percentage may have moved on between the reading and the picture).
+std::wstring HangulSample(const std::wstring& text) {
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = std::min(text.find(L'\r', start), text.find(L'\n', start));
+    std::wstring line = text.substr(start, end - start);
+    if (std::any_of(line.begin(), line.end(), IsHangul)) {
+      line = line.substr(0, line.find_first_of(L"0123456789"));
+      while (!line.empty() && line.back() == L' ') line.pop_back();
+      return line;
+    }
+    start = end == std::wstring::npos ? end : end + 1;
+  }
+  return {};
+}
+
+// Saves pictures of the screen where a window is and checks that its Hangul
+// is drawn as Hangul: the first Hangul line of every control, drawn here in
+// the font the control uses, is found in the picture, and in that font every
+// syllable drawn looks different from the others and from a code point no
+// font has (what a missing glyph looks like: an empty box, or nothing).
+class Camera {
+ public:
+  Camera(std::wstring folder, DWORD interval_ms) : folder_(std::move(folder)), interval_ms_(interval_ms) {}
+
+  bool Enabled() const { return !folder_.empty(); }
+  bool Due() const { return Enabled() && GetTickCount() - last_ms_ >= interval_ms_; }
+
+  // The event fields naming the picture and telling what the check found.
+  std::string Capture(HWND window, const LOGFONTW& font) {
+    last_ms_ = GetTickCount();
+    RECT frame = {};
+    GetWindowRect(window, &frame);
+    Canvas canvas(frame.right - frame.left, frame.bottom - frame.top);
+    HDC screen = GetDC(nullptr);
+    const bool copied = canvas.IsValid() && BitBlt(canvas.Dc(), 0, 0, frame.right - frame.left,
+                                                   frame.bottom - frame.top, screen, frame.left,
+                                                   frame.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    wchar_t name[16];
+    std::swprintf(name, 16, L"%03d.bmp", ++count_);
+    if (!copied || !canvas.Save(folder_ + L"\\" + name)) return ",\"capture\":null";
+
+    std::string samples = "[";
+    std::set<wchar_t> syllables;
+    for (HWND child : Children(window)) {
+      RECT area = {};
+      GetWindowRect(child, &area);
+      OffsetRect(&area, -frame.left, -frame.top);
+      const std::wstring sample = HangulSample(WindowText(child));
+      if (sample.empty() || !IsWindowVisible(child)) continue;
+      syllables.insert(sample.begin(), sample.end());
+      if (samples.size() > 1) samples += ",";
+      samples += "{\"text\":" + Quote(sample) + ",\"found\":" +
+                 (Contains(canvas.InkOf(area), TextInk(font, sample, true)) ? "true" : "false") + "}";
+    }
+    std::set<Ink> looks = {TextInk(font, L"\x0378", false)};
+    size_t hangul = 0;
+    for (wchar_t unit : syllables) {
+      if (!IsHangul(unit)) continue;
+      ++hangul;
+      looks.insert(TextInk(font, std::wstring(1, unit), false));
+    }
+    return ",\"capture\":" + Quote(name) + ",\"hangul\":{\"samples\":" + samples +
+           "],\"syllables\":" + Number(hangul) +
+           ",\"distinct_looks\":" + Number(static_cast<long long>(looks.size()) - 1) + "}";
+  }
+
+ private:
+  std::wstring folder_;
+  DWORD interval_ms_;
+  DWORD last_ms_ = 0;
+  int count_ = 0;
+};
+
+// The fonts the windows draw their text in: a message box sets the message
+// font of the system's metrics on its text; a static control given no font
+// draws in the system font.
+LOGFONTW MessageBoxFont() {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  return metrics.lfMessageFont;
+}
+
+LOGFONTW SystemFont() {
+  LOGFONTW font = {};
+  GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font);
+  return font;
+}
+
 struct WindowSearch {
   DWORD process_id;
   std::vector<HWND> found;
@@ -178,8 +408,11 @@ std::vector<HWND> TopLevelWindowsOf(DWORD process_id) {
 // exact style from a relay trace of MessageBoxW.
 class Watcher {
  public:
-  Watcher(DWORD process_id, bool keep_boxes, std::wstring kill_text)
-      : process_id_(process_id), keep_boxes_(keep_boxes), kill_text_(std::move(kill_text)) {}
+  Watcher(DWORD process_id, bool keep_boxes, std::wstring kill_text, Camera* camera)
+      : process_id_(process_id),
+        keep_boxes_(keep_boxes),
+        kill_text_(std::move(kill_text)),
+        camera_(camera) {}
 
   // True once the progress window showed the text the run is to be cut at.
   bool KillTextSeen() const { return text_seen_; }
@@ -206,11 +439,14 @@ class Watcher {
     // text stays empty is reported after a grace period rather than never.
     const DWORD first_seen = first_seen_.emplace(box, GetTickCount()).first->second;
     if (!IsWindowVisible(box) || (text.empty() && GetTickCount() - first_seen < 1000)) return;
+    // A picture waits a moment for the box to be painted.
+    if (camera_->Enabled() && GetTickCount() - first_seen < kPaintGraceMs) return;
     HWND icon = GetDlgItem(box, kMessageBoxIconId);
     Emit("message_box", ",\"caption\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(text) +
                             ",\"has_icon\":" +
                             (icon && IsWindowVisible(icon) ? "true" : "false") +
-                            WindowJson(box));
+                            WindowJson(box) +
+                            (camera_->Enabled() ? camera_->Capture(box, MessageBoxFont()) : ""));
     answered_.insert(box);
     if (!keep_boxes_) PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
@@ -233,12 +469,13 @@ class Watcher {
     }
     if (sample.empty() || sample == last_progress_sample_) return;
     last_progress_sample_ = sample;
-    Emit("progress", sample);
+    Emit("progress", sample + (camera_->Due() ? camera_->Capture(window, SystemFont()) : ""));
   }
 
   DWORD process_id_;
   bool keep_boxes_;
   std::wstring kill_text_;
+  Camera* camera_;
   bool text_seen_ = false;
   std::set<HWND> answered_;
   std::map<HWND, DWORD> first_seen_;
@@ -365,7 +602,8 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   DWORD timeout_ms = 60000, sample_ms = 20, child_wait_ms = 15000, kill_after_ms = 0;
-  std::wstring kill_text;
+  DWORD capture_ms = 250;
+  std::wstring kill_text, capture_dir;
   bool keep_boxes = false;
   std::wstring shortcut;
   for (int i = 3; i < argc; ++i) {
@@ -383,6 +621,10 @@ int wmain(int argc, wchar_t** argv) {
       kill_text = FromHex(argv[++i]);
     } else if (option == L"--kill-after-ms" && has_value) {
       kill_after_ms = std::wcstoul(argv[++i], nullptr, 10);
+    } else if (option == L"--capture-dir" && has_value) {
+      capture_dir = argv[++i];
+    } else if (option == L"--capture-ms" && has_value) {
+      capture_ms = std::wcstoul(argv[++i], nullptr, 10);
     } else if (option == L"--keep-boxes") {
       keep_boxes = true;
     }
@@ -405,7 +647,8 @@ int wmain(int argc, wchar_t** argv) {
                       Number(GetSystemMetrics(SM_CXSCREEN)) + "," +
                       Number(GetSystemMetrics(SM_CYSCREEN)) + "]");
 
-  Watcher watcher(info.dwProcessId, keep_boxes, kill_text);
+  Camera camera(capture_dir, capture_ms);
+  Watcher watcher(info.dwProcessId, keep_boxes, kill_text, &camera);
   ChildTracker children(info.dwProcessId);
   const DWORD deadline = GetTickCount() + timeout_ms;
   while (WaitForSingleObject(process.Get(), sample_ms) == WAIT_TIMEOUT) {

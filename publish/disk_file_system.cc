@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kChunk = 1024 * 1024;
+constexpr size_t kChunk = 64 * 1024;
 
 // The path's parts below root, "/" between them; empty when a part is not text.
 std::optional<std::u16string> RelativeName(const fs::path& path, const fs::path& root) {

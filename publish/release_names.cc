@@ -48,6 +48,18 @@ std::vector<std::u16string> PathKeys(std::u16string_view name) {
   }
 }
 
+// Windows drops trailing dots and blanks, so such a part would be stored
+// under another name than the one listed and served.
+bool HasPartEndingInDotOrBlank(std::u16string_view name) {
+  while (true) {
+    const size_t separator = name.find(u'/');
+    const std::u16string_view part = name.substr(0, separator);
+    if (!part.empty() && (part.back() == u'.' || part.back() == u' ')) return true;
+    if (separator == std::u16string_view::npos) return false;
+    name.remove_prefix(separator + 1);
+  }
+}
+
 bool IsTopLevelNamed(std::u16string_view name, std::u16string_view reserved) {
   return PathKeys(name).size() == 1 && PathKeys(name).front() == StoredPartKey(reserved);
 }
@@ -58,6 +70,9 @@ std::optional<std::string> ProblemWith(const std::u16string& releaseName,
                                        const std::u16string& servedName, std::string& listName) {
   for (const char16_t unit : releaseName) {
     if (IsForbiddenInWindowsName(unit)) return "holds a character Windows does not allow in names";
+  }
+  if (HasPartEndingInDotOrBlank(releaseName)) {
+    return "a part ends in a dot or blank, which Windows drops from names";
   }
   if (IsStagingPath(releaseName)) {
     return "ends in " + ToUtf8(kStagingSuffix) + ", which the launcher keeps for unfinished files";

@@ -51,9 +51,9 @@ TEST(CheckReleaseNamesTest, AcceptsWhatTheLauncherStoresAndRefusesTheRest) {
       {u"what?.txt", true, u"", "", "Windows does not allow"},
       {u"nul.txt", true, u"", "", "refuses to store"},
       {u"sub/COM1", true, u"", "", "refuses to store"},
-      {u"sub./a.txt", true, u"", "", "refuses to store"},
-      {u"a.txt ", true, u"", "", "refuses to store"},
-      {u"../a.txt", true, u"", "", "refuses to store"},
+      {u"sub./a.txt", true, u"", "", "ends in a dot or blank"},
+      {u"a.txt ", true, u"", "", "ends in a dot or blank"},
+      {u"../a.txt", true, u"", "", "ends in a dot or blank"},
       {std::u16string(240, u'a'), true, u"", "", "refuses to store"},
       {u"\u00E9t\u00E9.txt", true, u"", "", "code page 949"},     // no é in CP949
       {u"\U0001F389.txt", true, u"", "", "code page 949"},        // no emoji

@@ -8,15 +8,17 @@ if(NOT WIN32 AND UPDATE_BASE_URL STREQUAL "")
   # Native builds only run unit tests, which never reach a server.
   set(UPDATE_BASE_URL "https://update.test/cv3down/")
 endif()
+set(UPDATE_URL_HINT "pass the vendor's update server, e.g. cmake --preset windows -DUPDATE_BASE_URL=https://updates.example.com/cv3down/")
 if(UPDATE_BASE_URL STREQUAL "")
-  message(FATAL_ERROR "UPDATE_BASE_URL is not set: name the update server, e.g. -DUPDATE_BASE_URL=https://updates.example.com/cv3down/")
+  message(FATAL_ERROR "UPDATE_BASE_URL is not set: ${UPDATE_URL_HINT}")
 endif()
 if(NOT UPDATE_BASE_URL MATCHES "^https?://[A-Za-z0-9._~:-]+/cv3down/$")
   message(FATAL_ERROR "UPDATE_BASE_URL '${UPDATE_BASE_URL}' must be http(s)://HOST[:PORT]/cv3down/ "
                       "with only letters, digits and - _ . ~ : in the host part")
 endif()
+# A launcher built for a host that can never exist would never update.
 if(UPDATE_BASE_URL MATCHES "\\.invalid[:/]")
-  message(WARNING "UPDATE_BASE_URL names the placeholder host '${UPDATE_BASE_URL}': a release must name the vendor's server")
+  message(FATAL_ERROR "UPDATE_BASE_URL names the placeholder host '${UPDATE_BASE_URL}': ${UPDATE_URL_HINT}")
 endif()
 
 configure_file(${CMAKE_SOURCE_DIR}/app/update_url.h.in ${CMAKE_BINARY_DIR}/generated/app/update_url.h @ONLY)

@@ -23,31 +23,48 @@ ICON_WORDS = {"error": "error icon", "warning": "warning icon",
 
 
 class Release:
-    """The sample release the demo publishes: name -> (version, bytes)."""
+    """The sample release as the vendor keeps it: a plain folder, published
+    with crv3publish (the Windows build, under Wine) into the folder the
+    update server serves."""
 
     def __init__(self, runner):
-        self.files = {
-            "crv3v2.exe": (1, runner.fake_app.read_bytes()),
-            "data/maps.dat": (1, bytes(range(256)) * 512),
-            "readme.txt": (1, "Corvane3 sample release 1\r\n".encode("cp949")),
-            # Published zipped-ini style: stored as config.ini.
-            "config.i.zip": (1, b"[graphics]\r\nquality=low\r\n"),
-            "도움말/안내.txt": (1, "안내 1판\r\n".encode("cp949")),
-        }
+        self.prefix = runner.prefix
+        work = paths.BUILD / "demo-publish"
+        shutil.rmtree(work, ignore_errors=True)
+        self.folder, self.served = work / "release", work / "served"
+        self.write({
+            "crv3v2.exe": runner.fake_app.read_bytes(),
+            "data/maps.dat": bytes(range(256)) * 512,
+            "readme.txt": "Corvane3 sample release 1\r\n".encode("cp949"),
+            # Served as config.i.zip, stored by the launcher as config.ini.
+            "config.ini": b"[graphics]\r\nquality=low\r\n",
+            "도움말/안내.txt": "안내 1판\r\n".encode("cp949"),
+        })
+
+    def write(self, files):
+        for name, content in files.items():
+            (self.folder / name).parent.mkdir(parents=True, exist_ok=True)
+            (self.folder / name).write_bytes(content)
 
     def publish(self, server, faults=None):
         """faults: name -> the server's options for a file that fails."""
+        command = [paths.BUILD / PRESET / "crv3publish.exe", paths.windows_path(self.folder),
+                   "--out", paths.windows_path(self.served)]
+        if self.served.exists():
+            command += ["--previous", paths.windows_path(self.served)]
+        result = self.prefix.wine(*command, capture_output=True, check=True)
+        say("crv3publish " + " ".join(str(c) for c in command[1:]))
+        say(result.stdout.decode("utf-8") + result.stderr.decode("utf-8"), 3)
         server.clear()
-        listing = b""
-        for name, (version, content) in self.files.items():
-            # The list is in the ANSI code page (949); URLs carry UTF-8.
-            listing += name.encode("cp949") + b"|" + str(version).encode() + b"\r\n"
-            server.serve("/cv3down/" + name, content, rate=RATE, **(faults or {}).get(name, {}))
-        server.serve("/cv3down/filelist.txt", listing)
+        for path in sorted(self.served.rglob("*")):
+            if path.is_file():
+                name = path.relative_to(self.served).as_posix()
+                options = {} if name == "filelist.txt" else {"rate": RATE}
+                options.update((faults or {}).get(name, {}))
+                server.serve("/cv3down/" + name, path.read_bytes(), **options)
 
     def update(self, name, content):
-        version, _ = self.files.get(name, (0, b""))
-        self.files[name] = (version + 1, content)
+        self.write({name: content})
 
 
 def say(text="", indent=0):
@@ -249,7 +266,7 @@ def show_demo(display, pictures):
             scenes.show("Run again: nothing new on the server", server, "/updated")
             release.update("readme.txt", "Corvane3 sample release 2\r\n".encode("cp949"))
             release.update("data/maps.dat", bytes(range(255, -1, -1)) * 512)
-            release.update("config.i.zip", b"[graphics]\r\nquality=high\r\n")
+            release.update("config.ini", b"[graphics]\r\nquality=high\r\n")
             release.update("도움말/안내.txt", "안내 2판\r\n".encode("cp949"))
             release.publish(server)
             scenes.show("The server publishes newer files", server, "/updated")
@@ -258,7 +275,7 @@ def show_demo(display, pictures):
                         pictures=box_picture("program-not-found", "알림"))
             release.update("readme.txt", "Corvane3 sample release 3\r\n".encode("cp949"))
             release.update("data/maps.dat", bytes(range(256)) * 256)
-            release.update("config.i.zip", b"[graphics]\r\nquality=medium\r\n")
+            release.update("config.ini", b"[graphics]\r\nquality=medium\r\n")
             release.publish(server, faults={"readme.txt": {"status": 404},
                                             "data/maps.dat": {"status": 500}})
             scenes.show("Two of three newer files fail (404, 500)", server,

@@ -1,0 +1,101 @@
+#include "publish/command.h"
+
+#include <limits>
+#include <optional>
+
+#include "publish/publisher.h"
+#include "publish/utf8.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: crv3publish RELEASE_DIR --out SERVED_DIR [--previous PREVIOUS_SERVED_DIR] "
+    "[--release N] [--keep-ini] | crv3publish verify SERVED_DIR";
+
+// A whole number from 1 up, nothing else.
+std::optional<int64_t> ParseReleaseNumber(const std::u16string& text) {
+  if (text.empty() || text.size() > 19) return std::nullopt;
+  int64_t number = 0;
+  for (const char16_t unit : text) {
+    if (unit < u'0' || unit > u'9') return std::nullopt;
+    const int64_t digit = unit - u'0';
+    if (number > (std::numeric_limits<int64_t>::max() - digit) / 10) return std::nullopt;
+    number = number * 10 + digit;
+  }
+  if (number < 1) return std::nullopt;
+  return number;
+}
+
+// The options, or the one line that says what is wrong with them.
+std::optional<PublishOptions> ParseOptions(const std::vector<std::u16string>& arguments,
+                                           std::string& problem) {
+  PublishOptions options;
+  bool haveRelease = false, haveOut = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::u16string& argument = arguments[i];
+    const bool takesValue =
+        argument == u"--out" || argument == u"--previous" || argument == u"--release";
+    if (takesValue && i + 1 == arguments.size()) {
+      problem = ToUtf8(argument) + " needs a value";
+      return std::nullopt;
+    }
+    if (argument == u"--out") {
+      options.servedFolder = arguments[++i];
+      haveOut = true;
+    } else if (argument == u"--previous") {
+      options.previousFolder = arguments[++i];
+    } else if (argument == u"--release") {
+      options.releaseNumber = ParseReleaseNumber(arguments[++i]);
+      if (!options.releaseNumber) {
+        problem = "--release " + ToUtf8(arguments[i]) + ": not a whole number from 1 up";
+        return std::nullopt;
+      }
+    } else if (argument == u"--keep-ini") {
+      options.serveIniAsZip = false;
+    } else if (argument.rfind(u"--", 0) == 0 || haveRelease) {
+      problem = ToUtf8(argument) + ": unexpected argument";
+      return std::nullopt;
+    } else {
+      options.releaseFolder = argument;
+      haveRelease = true;
+    }
+  }
+  if (!haveRelease || !haveOut) {
+    problem = "name the release folder and --out SERVED_DIR";
+    return std::nullopt;
+  }
+  return options;
+}
+
+int Report(const Outcome& outcome, Console& console) {
+  for (const std::string& error : outcome.errors) console.Err("error: " + error);
+  if (!outcome.errors.empty()) return kExitError;
+  for (const std::string& warning : outcome.warnings) console.Err("warning: " + warning);
+  for (const std::string& note : outcome.notes) console.Out(note);
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunPublishCommand(const std::vector<std::u16string>& arguments, FileSystem& files,
+                      Console& console) {
+  if (arguments.size() == 1 && (arguments[0] == u"--help" || arguments[0] == u"-h")) {
+    console.Out(kUsage);
+    return kExitOk;
+  }
+  if (!arguments.empty() && arguments[0] == u"verify") {
+    if (arguments.size() != 2) {
+      console.Err(std::string("error: verify takes one folder; ") + kUsage);
+      return kExitError;
+    }
+    return Report(Verify(arguments[1], files), console);
+  }
+  std::string problem;
+  const std::optional<PublishOptions> options = ParseOptions(arguments, problem);
+  if (!options) {
+    console.Err("error: " + problem + "; " + kUsage);
+    return kExitError;
+  }
+  return Report(Publish(*options, files, [&console](const std::string& line) { console.Out(line); }),
+                console);
+}

@@ -1,0 +1,167 @@
+// The file system through std::filesystem, which speaks both hosts' paths;
+// every call takes an error_code, so nothing throws.
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+#include "publish/file_system.h"
+#include "publish/native_path.h"
+#include "publish/utf8.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+
+// The path's parts below root, "/" between them; empty when a part is not text.
+std::optional<std::u16string> RelativeName(const fs::path& path, const fs::path& root) {
+  std::u16string name;
+  for (const fs::path& part : path.lexically_relative(root)) {
+    const std::optional<std::u16string> text = FromNativePath(part);
+    if (!text) return std::nullopt;
+    if (!name.empty()) name += u'/';
+    name += *text;
+  }
+  return name;
+}
+
+std::string Shown(const fs::path& path) {
+  const std::optional<std::u16string> text = FromNativePath(path);
+  return text ? ToUtf8(*text) : path.string();
+}
+
+bool MakeParent(const fs::path& path) {
+  if (!path.has_parent_path()) return true;
+  std::error_code error;
+  fs::create_directories(path.parent_path(), error);
+  return !error;
+}
+
+fs::path Canonical(const std::u16string& path) {
+  std::error_code error;
+  const fs::path canonical = fs::weakly_canonical(ToNativePath(path), error);
+  return error ? fs::absolute(ToNativePath(path), error).lexically_normal() : canonical;
+}
+
+}  // namespace
+
+PathKind DiskFileSystem::KindOf(const std::u16string& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(ToNativePath(path), error);
+  if (status.type() == fs::file_type::not_found) return PathKind::kMissing;
+  if (error) return PathKind::kOther;
+  if (fs::is_regular_file(status)) return PathKind::kFile;
+  return fs::is_directory(status) ? PathKind::kFolder : PathKind::kOther;
+}
+
+std::vector<FoundFile> DiskFileSystem::ListFiles(const std::u16string& folder,
+                                                 std::vector<std::string>& problems) {
+  std::vector<FoundFile> files;
+  const fs::path root = ToNativePath(folder);
+  std::error_code error;
+  fs::recursive_directory_iterator entry(root, error);
+  for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+    std::error_code kindError;
+    if (entry->is_directory(kindError)) continue;
+    const std::optional<std::u16string> name = RelativeName(entry->path(), root);
+    if (!name) {
+      problems.push_back(Shown(entry->path()) + ": the name is not UTF-8 text");
+      continue;
+    }
+    const bool regular = entry->is_regular_file(kindError);
+    std::error_code sizeError;
+    const uint64_t size = regular ? entry->file_size(sizeError) : 0;
+    if (!regular || sizeError) {
+      problems.push_back(ToUtf8(*name) + ": not a readable file");
+      continue;
+    }
+    files.push_back({*name, size});
+  }
+  if (error) problems.push_back(Shown(root) + ": cannot read the folder (" + error.message() + ")");
+  std::sort(files.begin(), files.end(),
+            [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
+  return files;
+}
+
+bool DiskFileSystem::Overlap(const std::u16string& a, const std::u16string& b) {
+  const fs::path first = Canonical(a);
+  const fs::path second = Canonical(b);
+  auto inside = [](const fs::path& outer, const fs::path& inner) {
+    auto o = outer.begin();
+    auto i = inner.begin();
+    for (; o != outer.end() && !o->empty(); ++o, ++i) {
+      if (i == inner.end() || *o != *i) return false;
+    }
+    return true;
+  };
+  return inside(first, second) || inside(second, first);
+}
+
+bool DiskFileSystem::SameFolder(const std::u16string& a, const std::u16string& b) {
+  std::error_code error;
+  return fs::equivalent(ToNativePath(a), ToNativePath(b), error) && !error;
+}
+
+std::optional<std::string> DiskFileSystem::ReadFile(const std::u16string& path) {
+  std::ifstream file(ToNativePath(path), std::ios::binary);
+  if (!file) return std::nullopt;
+  std::string bytes;
+  std::string chunk(kChunk, '\0');
+  while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
+    bytes.append(chunk, 0, static_cast<size_t>(file.gcount()));
+  }
+  if (file.bad()) return std::nullopt;
+  return bytes;
+}
+
+bool DiskFileSystem::SameBytes(const std::u16string& a, const std::u16string& b) {
+  std::error_code sizeA, sizeB;
+  if (fs::file_size(ToNativePath(a), sizeA) != fs::file_size(ToNativePath(b), sizeB) || sizeA ||
+      sizeB) {
+    return false;
+  }
+  std::ifstream first(ToNativePath(a), std::ios::binary);
+  std::ifstream second(ToNativePath(b), std::ios::binary);
+  std::string chunkA(kChunk, '\0'), chunkB(kChunk, '\0');
+  while (first && second) {
+    first.read(chunkA.data(), chunkA.size());
+    second.read(chunkB.data(), chunkB.size());
+    if (first.gcount() != second.gcount() || first.bad() || second.bad() ||
+        chunkA.compare(0, first.gcount(), chunkB, 0, second.gcount()) != 0) {
+      return false;
+    }
+  }
+  return first.eof() && second.eof();
+}
+
+bool DiskFileSystem::CopyFile(const std::u16string& from, const std::u16string& to) {
+  const fs::path target = ToNativePath(to);
+  std::error_code error;
+  return MakeParent(target) &&
+         fs::copy_file(ToNativePath(from), target, fs::copy_options::overwrite_existing, error) &&
+         !error;
+}
+
+bool DiskFileSystem::WriteFile(const std::u16string& path, const std::string& bytes) {
+  const fs::path target = ToNativePath(path);
+  if (!MakeParent(target)) return false;
+  std::ofstream file(target, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  return !file.fail();
+}
+
+bool DiskFileSystem::Move(const std::u16string& from, const std::u16string& to) {
+  const fs::path target = ToNativePath(to);
+  std::error_code error;
+  if (!MakeParent(target)) return false;
+  fs::rename(ToNativePath(from), target, error);
+  return !error;
+}
+
+bool DiskFileSystem::RemoveAll(const std::u16string& path) {
+  std::error_code error;
+  fs::remove_all(ToNativePath(path), error);
+  return !error;
+}

@@ -1,0 +1,61 @@
+// What the publisher needs from the file system. Paths are UTF-16 with "/"
+// between parts (Windows takes it as well); DiskFileSystem is the real one,
+// tests may put failures in its place.
+#ifndef PUBLISH_FILE_SYSTEM_H_
+#define PUBLISH_FILE_SYSTEM_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct FoundFile {
+  std::u16string name;  // relative to the listed folder, "/" between parts
+  uint64_t size = 0;
+};
+
+enum class PathKind { kMissing, kFile, kFolder, kOther };
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  virtual PathKind KindOf(const std::u16string& path) = 0;
+  // Every file below folder, ordered by name. Each entry that cannot be
+  // published (unreadable, a name that is not text, neither file nor folder)
+  // adds one line to problems instead.
+  virtual std::vector<FoundFile> ListFiles(const std::u16string& folder,
+                                           std::vector<std::string>& problems) = 0;
+  // True when one folder is the other or lies inside it.
+  virtual bool Overlap(const std::u16string& a, const std::u16string& b) = 0;
+  virtual bool SameFolder(const std::u16string& a, const std::u16string& b) = 0;
+
+  // Empty when the file cannot be read.
+  virtual std::optional<std::string> ReadFile(const std::u16string& path) = 0;
+  // False also when either file cannot be read.
+  virtual bool SameBytes(const std::u16string& a, const std::u16string& b) = 0;
+
+  // These create the folders the target needs and report failure as false.
+  virtual bool CopyFile(const std::u16string& from, const std::u16string& to) = 0;
+  virtual bool WriteFile(const std::u16string& path, const std::string& bytes) = 0;
+  // Replaces a file at `to` in one step; moves a folder only to a free place.
+  virtual bool Move(const std::u16string& from, const std::u16string& to) = 0;
+  virtual bool RemoveAll(const std::u16string& path) = 0;
+};
+
+class DiskFileSystem : public FileSystem {
+ public:
+  PathKind KindOf(const std::u16string& path) override;
+  std::vector<FoundFile> ListFiles(const std::u16string& folder,
+                                   std::vector<std::string>& problems) override;
+  bool Overlap(const std::u16string& a, const std::u16string& b) override;
+  bool SameFolder(const std::u16string& a, const std::u16string& b) override;
+  std::optional<std::string> ReadFile(const std::u16string& path) override;
+  bool SameBytes(const std::u16string& a, const std::u16string& b) override;
+  bool CopyFile(const std::u16string& from, const std::u16string& to) override;
+  bool WriteFile(const std::u16string& path, const std::string& bytes) override;
+  bool Move(const std::u16string& from, const std::u16string& to) override;
+  bool RemoveAll(const std::u16string& path) override;
+};
+
+#endif  // PUBLISH_FILE_SYSTEM_H_

@@ -1,0 +1,28 @@
+// Writes the version list the launcher reads: one "name|version" line per
+// file, CR LF line ends, in the byte order of the launcher's VersionList.
+#ifndef PUBLISH_LIST_WRITER_H_
+#define PUBLISH_LIST_WRITER_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "lists/version_list.h"
+
+// What one line says about a file besides its name; further fields are
+// appended after the version, where the launcher's number reading stops.
+struct ListEntry {
+  int64_t version = 0;
+};
+
+// Keyed by the name's code page 949 bytes, ordered as the launcher orders them.
+using PublishedList = std::map<std::string, ListEntry, VersionList::key_compare>;
+
+std::string FormatListLine(const std::string& name, const ListEntry& entry);
+std::string WriteListText(const PublishedList& list);
+
+// True when the launcher reads the line for this name back as exactly this
+// name (no bar, line end or trailing blank in it).
+bool ReadsBackAsListName(const std::string& name);
+
+#endif  // PUBLISH_LIST_WRITER_H_

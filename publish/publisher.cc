@@ -1,0 +1,314 @@
+#include "publish/publisher.h"
+
+#include <array>
+#include <cstdio>
+
+#include "app/app_paths.h"
+#include "base/ascii_case.h"
+#include "app/update_selection.h"
+#include "process/executable_names.h"
+#include "publish/code_page.h"
+#include "publish/list_writer.h"
+#include "publish/release_names.h"
+#include "publish/utf8.h"
+#include "publish/versions.h"
+
+namespace {
+
+constexpr std::u16string_view kListFile = u"filelist.txt";
+constexpr std::u16string_view kStagingEnding = u".crv3publish";
+
+// A release this large shows how far the work has come.
+constexpr size_t kProgressEveryFiles = 250;
+constexpr uint64_t kProgressEveryBytes = 64ull << 20;
+
+// The launcher closes every running program whose name a listed ".exe" has,
+// wherever it was started from.
+constexpr std::array<std::u16string_view, 33> kSystemPrograms = {
+    u"audiodg", u"calc", u"chrome", u"cmd", u"conhost", u"csrss", u"ctfmon", u"dllhost",
+    u"dwm", u"explorer", u"firefox", u"fontdrvhost", u"iexplore", u"lsass", u"mmc",
+    u"msedge", u"msiexec", u"mspaint", u"notepad", u"powershell", u"regedit", u"regsvr32",
+    u"rundll32", u"services", u"sihost", u"smss", u"spoolsv", u"svchost", u"taskhostw",
+    u"taskmgr", u"wininit", u"winlogon", u"wscript"};
+
+std::u16string Join(const std::u16string& folder, const std::u16string& name) {
+  return folder + u"/" + name;
+}
+
+std::u16string ListPathIn(const std::u16string& folder) {
+  return Join(folder, std::u16string(kListFile));
+}
+
+std::string Shown(const std::u16string& path) { return ToUtf8(path); }
+
+std::string ShownListName(const std::string& listName) {
+  const std::optional<std::u16string> name = DecodeCodePage949(listName);
+  return name ? ToUtf8(*name) : listName;
+}
+
+class Progress {
+ public:
+  Progress(const char* doing, size_t totalFiles, uint64_t totalBytes, const ProgressLine& line)
+      : doing_(doing), totalFiles_(totalFiles), totalBytes_(totalBytes), line_(line),
+        shown_(totalFiles > kProgressEveryFiles || totalBytes > kProgressEveryBytes) {}
+
+  void Done(uint64_t size) {
+    ++files_;
+    bytes_ += size;
+    if (!shown_) return;
+    if (files_ - lastFiles_ >= kProgressEveryFiles || bytes_ - lastBytes_ >= kProgressEveryBytes ||
+        files_ == totalFiles_) {
+      lastFiles_ = files_;
+      lastBytes_ = bytes_;
+      char text[160];
+      std::snprintf(text, sizeof text, "%s: %zu of %zu files, %.1f of %.1f MB", doing_, files_,
+                    totalFiles_, bytes_ / 1048576.0, totalBytes_ / 1048576.0);
+      line_(text);
+    }
+  }
+
+ private:
+  const char* doing_;
+  size_t totalFiles_;
+  uint64_t totalBytes_;
+  const ProgressLine& line_;
+  bool shown_;
+  size_t files_ = 0, lastFiles_ = 0;
+  uint64_t bytes_ = 0, lastBytes_ = 0;
+};
+
+struct ReleaseFile {
+  PublishedName name;
+  uint64_t size = 0;
+  bool unchanged = false;
+  int64_t version = 0;
+};
+
+void CheckFolders(const PublishOptions& options, FileSystem& files, Outcome& outcome) {
+  auto error = [&outcome](const std::u16string& path, const char* problem) {
+    outcome.errors.push_back(Shown(path) + ": " + problem);
+  };
+  if (files.KindOf(options.releaseFolder) != PathKind::kFolder) {
+    error(options.releaseFolder, "the release folder does not exist");
+  }
+  const PathKind served = files.KindOf(options.servedFolder);
+  if (served != PathKind::kMissing && served != PathKind::kFolder) {
+    error(options.servedFolder, "exists and is not a folder");
+  }
+  if (files.Overlap(options.releaseFolder, options.servedFolder) ||
+      files.Overlap(options.releaseFolder, StagingFolderOf(options.servedFolder))) {
+    error(options.servedFolder, "the served folder and the release folder overlap");
+  }
+  if (options.previousFolder && files.KindOf(ListPathIn(*options.previousFolder)) != PathKind::kFile) {
+    error(ListPathIn(*options.previousFolder), "the previous publication has no list");
+  }
+}
+
+// Moves a complete publication from the staging folder into the served one:
+// every file first, each replacing its old copy in one step, the list last.
+bool PutInPlace(const std::u16string& staging, const std::u16string& served, FileSystem& files,
+                Outcome& outcome) {
+  if (files.KindOf(served) == PathKind::kMissing) {
+    if (files.Move(staging, served)) return true;
+    outcome.errors.push_back(Shown(served) + ": cannot move " + Shown(staging) + " here");
+    return false;
+  }
+  std::vector<std::string> problems;
+  for (const FoundFile& file : files.ListFiles(staging, problems)) {
+    if (file.name == kListFile) continue;
+    if (!files.Move(Join(staging, file.name), Join(served, file.name))) {
+      problems.push_back(Shown(Join(served, file.name)) + ": cannot replace it");
+      break;
+    }
+  }
+  if (problems.empty() && !files.Move(ListPathIn(staging), ListPathIn(served))) {
+    problems.push_back(Shown(ListPathIn(served)) + ": cannot replace it");
+  }
+  for (std::string& problem : problems) {
+    outcome.errors.push_back(problem + " (the next run finishes this publication)");
+  }
+  return problems.empty() && files.RemoveAll(staging);
+}
+
+// A staging folder holding its list is a publication that was being put in
+// place when it was stopped; finishing it first keeps the served folder and
+// its list in step. Without a list it was cut short while being written.
+void FinishInterruptedPublication(const std::u16string& served, FileSystem& files,
+                                  Outcome& outcome) {
+  const std::u16string staging = StagingFolderOf(served);
+  if (files.KindOf(staging) == PathKind::kMissing) return;
+  if (files.KindOf(ListPathIn(staging)) == PathKind::kFile) {
+    if (PutInPlace(staging, served, files, outcome)) {
+      outcome.warnings.push_back(Shown(served) + ": finished the interrupted publication in " +
+                                 Shown(staging));
+    }
+  } else if (!files.RemoveAll(staging)) {
+    outcome.errors.push_back(Shown(staging) + ": cannot remove what an interrupted run left");
+  }
+}
+
+// Marks the files whose bytes equal their served copy in the previous publication.
+void CompareWithPrevious(std::vector<ReleaseFile>& release, const PublishOptions& options,
+                         const VersionList& previous, FileSystem& files,
+                         const ProgressLine& line, uint64_t totalBytes) {
+  if (!options.previousFolder) return;
+  Progress progress("comparing", release.size(), totalBytes, line);
+  for (ReleaseFile& file : release) {
+    file.unchanged = previous.count(file.name.listName) &&
+                     files.SameBytes(Join(options.releaseFolder, file.name.releaseName),
+                                     Join(*options.previousFolder, file.name.servedName));
+    progress.Done(file.size);
+  }
+}
+
+void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& list,
+                 const VersionList& previous, const std::string& listText, Outcome& outcome) {
+  bool hasExecutable = false;
+  for (const ReleaseFile& file : release) {
+    hasExecutable |= EqualsIgnoringAsciiCase<char16_t>(file.name.releaseName, ExecutableName);
+  }
+  if (!hasExecutable) {
+    outcome.warnings.push_back(ToUtf8(ExecutableName) +
+                               ": not in the release; the launcher starts this program");
+  }
+  for (const std::u16string& program : CollectExecutableNames(listText)) {
+    const std::u16string_view base = std::u16string_view(program).substr(0, program.size() - 4);
+    for (const std::u16string_view system : kSystemPrograms) {
+      if (EqualsIgnoringAsciiCase(base, system)) {
+        outcome.warnings.push_back(ToUtf8(program) +
+                                   ": a Windows program has this name; the launcher closes "
+                                   "every running program of it before an update");
+      }
+    }
+  }
+  for (const auto& [name, version] : previous) {
+    if (!list.count(name)) {
+      outcome.warnings.push_back(ShownListName(name) +
+                                 ": dropped from the list; installed copies stay where they are");
+    }
+  }
+}
+
+// Writes the publication into the staging folder: every file that is not
+// already in place, then the list, which marks it complete.
+bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& options,
+           const std::string& listText, bool inPlace, uint64_t totalBytes, FileSystem& files,
+           const ProgressLine& line, Outcome& outcome) {
+  const std::u16string staging = StagingFolderOf(options.servedFolder);
+  Progress progress("writing", release.size(), totalBytes, line);
+  for (const ReleaseFile& file : release) {
+    if (!(inPlace && file.unchanged) &&
+        !files.CopyFile(Join(options.releaseFolder, file.name.releaseName),
+                        Join(staging, file.name.servedName))) {
+      outcome.errors.push_back(Shown(Join(staging, file.name.servedName)) + ": cannot write it");
+      break;
+    }
+    progress.Done(file.size);
+  }
+  if (outcome.errors.empty() && !files.WriteFile(ListPathIn(staging), listText)) {
+    outcome.errors.push_back(Shown(ListPathIn(staging)) + ": cannot write it");
+  }
+  if (outcome.errors.empty()) return true;
+  files.RemoveAll(staging);
+  return false;
+}
+
+}  // namespace
+
+std::u16string StagingFolderOf(const std::u16string& servedFolder) {
+  std::u16string folder = servedFolder;
+  while (folder.size() > 1 && (folder.back() == u'/' || folder.back() == u'\\')) folder.pop_back();
+  return folder + std::u16string(kStagingEnding);
+}
+
+Outcome Publish(const PublishOptions& options, FileSystem& files, const ProgressLine& progress) {
+  Outcome outcome;
+  CheckFolders(options, files, outcome);
+  if (!outcome.errors.empty()) return outcome;
+  FinishInterruptedPublication(options.servedFolder, files, outcome);
+  if (!outcome.errors.empty()) return outcome;
+
+  const std::vector<FoundFile> found = files.ListFiles(options.releaseFolder, outcome.errors);
+  if (found.empty() && outcome.errors.empty()) {
+    outcome.errors.push_back(Shown(options.releaseFolder) + ": the release holds no files");
+  }
+  std::vector<std::u16string> names;
+  uint64_t totalBytes = 0;
+  for (const FoundFile& file : found) {
+    names.push_back(file.name);
+    totalBytes += file.size;
+  }
+  NameCheck check = CheckReleaseNames(names, options.serveIniAsZip);
+  outcome.errors.insert(outcome.errors.end(), check.errors.begin(), check.errors.end());
+  if (!outcome.errors.empty()) return outcome;
+
+  std::vector<ReleaseFile> release;
+  for (size_t i = 0; i < found.size(); ++i) release.push_back({check.names[i], found[i].size});
+  const VersionList previous =
+      options.previousFolder
+          ? ParseVersionList(files.ReadFile(ListPathIn(*options.previousFolder)).value_or(""))
+          : VersionList();
+  CompareWithPrevious(release, options, previous, files, progress, totalBytes);
+
+  std::vector<VersionRequest> requests;
+  for (const ReleaseFile& file : release) {
+    requests.push_back({file.name.listName, ToUtf8(file.name.releaseName), file.unchanged});
+  }
+  const VersionAssignment assignment = AssignVersions(requests, previous, options.releaseNumber);
+  outcome.errors = assignment.errors;
+  if (!outcome.errors.empty()) return outcome;
+
+  PublishedList list;
+  size_t changed = 0;
+  for (size_t i = 0; i < release.size(); ++i) {
+    list[release[i].name.listName] = ListEntry{assignment.versions[i]};
+    changed += release[i].unchanged ? 0 : 1;
+  }
+  const std::string listText = WriteListText(list);
+  AddWarnings(release, list, previous, listText, outcome);
+
+  const bool inPlace = options.previousFolder &&
+                       files.KindOf(options.servedFolder) == PathKind::kFolder &&
+                       files.SameFolder(*options.previousFolder, options.servedFolder);
+  if (!Stage(release, options, listText, inPlace, totalBytes, files, progress, outcome) ||
+      !PutInPlace(StagingFolderOf(options.servedFolder), options.servedFolder, files, outcome)) {
+    return outcome;
+  }
+  outcome.notes.push_back("published " + std::to_string(release.size()) + " files to " +
+                          Shown(options.servedFolder) + ": " + std::to_string(changed) +
+                          " new or changed at version " +
+                          std::to_string(assignment.releaseNumber) + ", " +
+                          std::to_string(release.size() - changed) + " unchanged");
+  return outcome;
+}
+
+Outcome Verify(const std::u16string& servedFolder, FileSystem& files) {
+  Outcome outcome;
+  const std::optional<std::string> text = files.ReadFile(ListPathIn(servedFolder));
+  if (!text) {
+    outcome.errors.push_back(Shown(ListPathIn(servedFolder)) + ": cannot be read");
+    return outcome;
+  }
+  std::vector<std::u16string> storedNames;
+  const VersionList list = ParseVersionList(*text);
+  for (const auto& [listName, version] : list) {
+    const std::optional<std::u16string> name = DecodeCodePage949(listName);
+    if (!name) {
+      outcome.errors.push_back(listName + ": not readable in code page 949");
+    } else if (!LauncherStores(*name)) {
+      outcome.errors.push_back(ToUtf8(*name) + ": the launcher refuses to store this name");
+    } else if (files.KindOf(Join(servedFolder, *name)) != PathKind::kFile) {
+      outcome.errors.push_back(ToUtf8(*name) + ": listed but not in the served folder");
+    } else {
+      storedNames.push_back(LocalFileName(*name));
+    }
+  }
+  for (std::string& collision : FindCollisions(storedNames)) {
+    outcome.errors.push_back(std::move(collision));
+  }
+  if (outcome.errors.empty()) {
+    outcome.notes.push_back(Shown(servedFolder) + ": " + std::to_string(list.size()) +
+                            " listed files, all present");
+  }
+  return outcome;
+}

@@ -1,0 +1,43 @@
+// Publishing a release folder as the folder the update server serves, and
+// checking a served folder against its list.
+#ifndef PUBLISH_PUBLISHER_H_
+#define PUBLISH_PUBLISHER_H_
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "publish/file_system.h"
+
+struct PublishOptions {
+  std::u16string releaseFolder;
+  std::u16string servedFolder;
+  std::optional<std::u16string> previousFolder;
+  std::optional<int64_t> releaseNumber;
+  bool serveIniAsZip = true;
+};
+
+// Messages are UTF-8 lines that name the file they are about.
+struct Outcome {
+  std::vector<std::string> errors;  // when any: nothing was written
+  std::vector<std::string> warnings;
+  std::vector<std::string> notes;
+};
+
+using ProgressLine = std::function<void(const std::string& line)>;
+
+// The served folder receives every file under its served name and
+// filelist.txt, all written beside it first (see StagingFolderOf) and then
+// moved in, the list last.
+Outcome Publish(const PublishOptions& options, FileSystem& files, const ProgressLine& progress);
+
+// Every listed file present, every name readable as the launcher reads it.
+Outcome Verify(const std::u16string& servedFolder, FileSystem& files);
+
+// "<served folder>.crv3publish": where a publication is written before it is
+// put in place.
+std::u16string StagingFolderOf(const std::u16string& servedFolder);
+
+#endif  // PUBLISH_PUBLISHER_H_

@@ -1,0 +1,153 @@
+#include "publish/release_names.h"
+
+#include <map>
+#include <optional>
+
+#include "app/app_paths.h"
+#include "base/ascii_case.h"
+#include "app/storable_name.h"
+#include "app/update_selection.h"
+#include "base/staging_path.h"
+#include "publish/code_page.h"
+#include "publish/list_writer.h"
+#include "publish/utf8.h"
+
+namespace {
+
+constexpr std::u16string_view kIniEnding = u".ini";
+constexpr std::u16string_view kZippedIniEnding = u".i.zip";
+constexpr std::u16string_view kLocalListName = u"local_list.txt";
+constexpr std::u16string_view kServedListName = u"filelist.txt";
+
+// Characters no Windows file name may hold; "/" separates parts here, and a
+// "\" would turn into a separator on the launcher's side.
+bool IsForbiddenInWindowsName(char16_t unit) {
+  return unit < 0x20 || std::u16string_view(u"<>:\"|?*\\").find(unit) != std::u16string_view::npos;
+}
+
+// A part as Windows stores it: trailing dots and blanks dropped, ASCII
+// letters in one case.
+std::u16string StoredPartKey(std::u16string_view part) {
+  const size_t end = part.find_last_not_of(u". ");
+  std::u16string key(part.substr(0, end == std::u16string_view::npos ? 0 : end + 1));
+  for (char16_t& unit : key) unit = FoldAsciiCase(unit);
+  return key;
+}
+
+// The keys of every folder on the way to the file, and of the file itself.
+std::vector<std::u16string> PathKeys(std::u16string_view name) {
+  std::vector<std::u16string> keys;
+  std::u16string key;
+  while (true) {
+    const size_t separator = name.find(u'/');
+    if (!key.empty()) key += u'/';
+    key += StoredPartKey(name.substr(0, separator));
+    keys.push_back(key);
+    if (separator == std::u16string_view::npos) return keys;
+    name.remove_prefix(separator + 1);
+  }
+}
+
+// Windows drops trailing dots and blanks, so such a part would be stored
+// under another name than the one listed and served.
+bool HasPartEndingInDotOrBlank(std::u16string_view name) {
+  while (true) {
+    const size_t separator = name.find(u'/');
+    const std::u16string_view part = name.substr(0, separator);
+    if (!part.empty() && (part.back() == u'.' || part.back() == u' ')) return true;
+    if (separator == std::u16string_view::npos) return false;
+    name.remove_prefix(separator + 1);
+  }
+}
+
+bool IsTopLevelNamed(std::u16string_view name, std::u16string_view reserved) {
+  return PathKeys(name).size() == 1 && PathKeys(name).front() == StoredPartKey(reserved);
+}
+
+// The first rule the name breaks, or nothing; `listName` receives the bytes
+// it is listed under.
+std::optional<std::string> ProblemWith(const std::u16string& releaseName,
+                                       const std::u16string& servedName, std::string& listName) {
+  for (const char16_t unit : releaseName) {
+    if (IsForbiddenInWindowsName(unit)) return "holds a character Windows does not allow in names";
+  }
+  if (HasPartEndingInDotOrBlank(releaseName)) {
+    return "a part ends in a dot or blank, which Windows drops from names";
+  }
+  if (IsStagingPath(releaseName)) {
+    return "ends in " + ToUtf8(kStagingSuffix) + ", which the launcher keeps for unfinished files";
+  }
+  if (IsTopLevelNamed(releaseName, kLocalListName)) {
+    return "is the launcher's own record of installed versions";
+  }
+  if (IsTopLevelNamed(servedName, kServedListName)) return "would be served in place of the list";
+  const std::u16string stored = LocalFileName(servedName);
+  if (!EqualsIgnoringAsciiCase<char16_t>(stored, releaseName)) {
+    return "would be stored by the launcher as " + ToUtf8(stored);
+  }
+  if (!LauncherStores(servedName)) {
+    return "the launcher refuses to store this name (a device name, a part ending in a dot or "
+           "blank, or too long below C:\\corvane3)";
+  }
+  const std::optional<std::string> encoded = EncodeCodePage949(servedName);
+  if (!encoded || DecodeCodePage949(*encoded) != servedName) {
+    return "cannot be written in code page 949, in which the launcher reads names";
+  }
+  if (!ReadsBackAsListName(*encoded)) return "cannot be written as a line of the list";
+  listName = *encoded;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::u16string ServedNameOf(const std::u16string& releaseName, bool serveIniAsZip) {
+  if (!serveIniAsZip || !EndsWithIgnoringAsciiCase<char16_t>(releaseName, kIniEnding)) {
+    return releaseName;
+  }
+  return releaseName.substr(0, releaseName.size() - kIniEnding.size()) +
+         std::u16string(kZippedIniEnding);
+}
+
+bool LauncherStores(const std::u16string& servedName) {
+  return IsStorableName(LocalFileName(servedName), MakeAppPaths().applicationDirectory);
+}
+
+NameCheck CheckReleaseNames(const std::vector<std::u16string>& releaseNames, bool serveIniAsZip) {
+  NameCheck check;
+  for (const std::u16string& releaseName : releaseNames) {
+    PublishedName name{releaseName, ServedNameOf(releaseName, serveIniAsZip), {}};
+    if (const auto problem = ProblemWith(name.releaseName, name.servedName, name.listName)) {
+      check.errors.push_back(ToUtf8(releaseName) + ": " + *problem);
+    } else {
+      check.names.push_back(std::move(name));
+    }
+  }
+  std::vector<std::u16string> accepted;
+  for (const PublishedName& name : check.names) accepted.push_back(name.releaseName);
+  for (std::string& collision : FindCollisions(accepted)) check.errors.push_back(collision);
+  return check;
+}
+
+std::vector<std::string> FindCollisions(const std::vector<std::u16string>& storedNames) {
+  std::map<std::u16string, const std::u16string*> files, folders;
+  for (const std::u16string& name : storedNames) {
+    const std::vector<std::u16string> keys = PathKeys(name);
+    for (size_t i = 0; i + 1 < keys.size(); ++i) folders.emplace(keys[i], &name);
+    files.emplace(keys.back(), &name);
+  }
+  std::vector<std::string> collisions;
+  for (const std::u16string& name : storedNames) {
+    const std::vector<std::u16string> keys = PathKeys(name);
+    const std::u16string* first = files.at(keys.back());
+    if (first != &name) {
+      collisions.push_back(ToUtf8(name) + ": Windows stores it as the same file as " +
+                           ToUtf8(*first));
+    }
+    const auto folder = folders.find(keys.back());
+    if (folder != folders.end()) {
+      collisions.push_back(ToUtf8(name) + ": Windows needs a folder of this name for " +
+                           ToUtf8(*folder->second));
+    }
+  }
+  return collisions;
+}

@@ -1,0 +1,36 @@
+// The names a release is published under, checked against the rules the
+// launcher applies when it reads the list and stores the files.
+#ifndef PUBLISH_RELEASE_NAMES_H_
+#define PUBLISH_RELEASE_NAMES_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct PublishedName {
+  std::u16string releaseName;  // as in the release folder, "/" between parts
+  std::u16string servedName;   // the file in the served folder
+  std::string listName;        // servedName in code page 949, as listed
+};
+
+struct NameCheck {
+  std::vector<PublishedName> names;  // in the order given
+  std::vector<std::string> errors;   // one line per refused name
+};
+
+// ".ini" files are served as ".i.zip" when serveIniAsZip is set; the
+// launcher stores them back as ".ini".
+std::u16string ServedNameOf(const std::u16string& releaseName, bool serveIniAsZip);
+
+NameCheck CheckReleaseNames(const std::vector<std::u16string>& releaseNames, bool serveIniAsZip);
+
+// One line for each name that Windows would store as the same file as an
+// earlier one, or as a folder another name needs (ASCII case and trailing
+// dots or blanks of a part do not count).
+std::vector<std::string> FindCollisions(const std::vector<std::u16string>& storedNames);
+
+// Whether the launcher can store the file listed as servedName, under the
+// application directory it installs into.
+bool LauncherStores(const std::u16string& servedName);
+
+#endif  // PUBLISH_RELEASE_NAMES_H_

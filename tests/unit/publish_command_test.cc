@@ -1,0 +1,267 @@
+// crv3publish end to end on real folders: what lands in the served folder,
+// and that every refusal is one line, exit 2, with nothing written.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "publish/code_page.h"
+#include "publish/command.h"
+#include "publish/file_system.h"
+#include "publish/utf8.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using Tree = std::map<std::string, std::string>;  // UTF-8 relative path -> bytes
+
+struct RecordingConsole : Console {
+  std::vector<std::string> out, err;
+  void Out(const std::string& line) override { out.push_back(line); }
+  void Err(const std::string& line) override { err.push_back(line); }
+};
+
+// Fails the copy of every file whose target path holds `failing`.
+struct FailingCopies : DiskFileSystem {
+  std::u16string failing;
+  bool CopyFile(const std::u16string& from, const std::u16string& to) override {
+    return to.find(failing) == std::u16string::npos && DiskFileSystem::CopyFile(from, to);
+  }
+};
+
+std::string Cp949(const char* utf8) { return EncodeCodePage949(*FromUtf8(utf8)).value(); }
+
+class PublishCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "crv3publish-test-XXXXXX").string();
+    root_ = mkdtemp(pattern.data());
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  fs::path Path(const std::string& relative) const { return root_ / fs::u8path(relative); }
+
+  void Write(const std::string& folder, const Tree& tree) {
+    for (const auto& [name, bytes] : tree) {
+      fs::create_directories(Path(folder + "/" + name).parent_path());
+      std::ofstream(Path(folder + "/" + name), std::ios::binary) << bytes;
+    }
+  }
+
+  Tree Read(const std::string& folder) const {
+    Tree tree;
+    if (!fs::exists(Path(folder))) return tree;
+    for (const auto& entry : fs::recursive_directory_iterator(Path(folder))) {
+      if (!entry.is_regular_file()) continue;
+      std::ifstream file(entry.path(), std::ios::binary);
+      tree[entry.path().lexically_relative(Path(folder)).generic_string()] =
+          std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    return tree;
+  }
+
+  // Everything in the temporary root, for "nothing was written".
+  Tree ReadAll() const { return Read(""); }
+
+  int Run(std::vector<std::string> arguments, FileSystem* files = nullptr) {
+    // Folders are named below the temporary root.
+    std::vector<std::u16string> wide;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+      const std::string& argument = arguments[i];
+      const bool isFolder = argument.rfind("--", 0) != 0 && argument != "verify" &&
+                            (i == 0 || arguments[i - 1] != "--release");
+      wide.push_back(*FromUtf8(isFolder ? Path(argument).string() : argument));
+    }
+    console_ = RecordingConsole();
+    DiskFileSystem disk;
+    return RunPublishCommand(wide, files ? *files : disk, console_);
+  }
+
+  fs::path root_;
+  RecordingConsole console_;
+};
+
+const Tree kRelease = {
+    {"crv3v2.exe", "MZ app"},
+    {"data/maps/one.dat", std::string(3000, 'm')},
+    {"config.ini", "[a]\r\nb=1\r\n"},
+    {"도움말/안내.txt", "안내"},
+    {"Zeta.dll", "zeta"},
+};
+
+TEST_F(PublishCommandTest, FirstReleaseServesEveryFileAndListsThemInByteOrder) {
+  Write("release", kRelease);
+
+  ASSERT_EQ(Run({"release", "--out", "served"}), kExitOk) << ::testing::PrintToString(console_.err);
+
+  Tree expected = kRelease;
+  expected.erase("config.ini");
+  expected["config.i.zip"] = kRelease.at("config.ini");
+  expected["filelist.txt"] = "Zeta.dll|1\r\nconfig.i.zip|1\r\ncrv3v2.exe|1\r\n"
+                             "data/maps/one.dat|1\r\n" + Cp949("도움말/안내.txt") + "|1\r\n";
+  EXPECT_EQ(Read("served"), expected);
+  EXPECT_THAT(console_.err, IsEmpty());
+  EXPECT_THAT(console_.out, ElementsAre(HasSubstr("5 new or changed at version 1")));
+  EXPECT_FALSE(fs::exists(Path("served.crv3publish")));
+
+  EXPECT_EQ(Run({"verify", "served"}), kExitOk);
+}
+
+TEST_F(PublishCommandTest, KeepIniServesIniFilesUnderTheirOwnName) {
+  Write("release", {{"crv3v2.exe", "x"}, {"a.ini", "i"}});
+  ASSERT_EQ(Run({"release", "--out", "served", "--keep-ini"}), kExitOk);
+  EXPECT_EQ(Read("served").at("filelist.txt"), "a.ini|1\r\ncrv3v2.exe|1\r\n");
+}
+
+TEST_F(PublishCommandTest, UpdateInPlaceRaisesOnlyTheChangedFileInASubfolder) {
+  Write("release", kRelease);
+  ASSERT_EQ(Run({"release", "--out", "served", "--release", "4"}), kExitOk);
+  Write("release", {{"data/maps/one.dat", "new maps"}});
+  fs::remove(Path("release/Zeta.dll"));
+
+  ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served"}), kExitOk);
+
+  const Tree served = Read("served");
+  EXPECT_EQ(served.at("filelist.txt"),
+            "config.i.zip|4\r\ncrv3v2.exe|4\r\ndata/maps/one.dat|5\r\n" +
+                Cp949("도움말/안내.txt") + "|4\r\n");
+  EXPECT_EQ(served.at("data/maps/one.dat"), "new maps");
+  EXPECT_THAT(console_.err, ElementsAre("warning: Zeta.dll: dropped from the list; installed "
+                                        "copies stay where they are"));
+  EXPECT_FALSE(fs::exists(Path("served.crv3publish")));
+}
+
+TEST_F(PublishCommandTest, UpdateIntoANewFolderComparesWithThePreviousOne) {
+  Write("release", kRelease);
+  ASSERT_EQ(Run({"release", "--out", "v1"}), kExitOk);
+  Write("release", {{"config.ini", "[a]\r\nb=2\r\n"}});
+
+  ASSERT_EQ(Run({"release", "--out", "v2", "--previous", "v1", "--release", "9"}), kExitOk);
+
+  EXPECT_THAT(Read("v2").at("filelist.txt"), HasSubstr("config.i.zip|9\r\ncrv3v2.exe|1\r\n"));
+  EXPECT_EQ(Read("v2").at("config.i.zip"), "[a]\r\nb=2\r\n");
+  EXPECT_EQ(Read("v2").size(), 6u);
+}
+
+TEST_F(PublishCommandTest, FinishesAPublicationThatWasStoppedWhilePutInPlace) {
+  Write("release", kRelease);
+  ASSERT_EQ(Run({"release", "--out", "served"}), kExitOk);
+  // Stopped after moving config.i.zip in: the rest and the list still wait.
+  Write("served.crv3publish", {{"crv3v2.exe", "MZ app 2"}, {"filelist.txt", "crv3v2.exe|2\r\n"}});
+
+  ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served"}), kExitOk);
+
+  // The finished publication is the previous one: the release's crv3v2.exe
+  // differs from it and gets version 3.
+  EXPECT_THAT(Read("served").at("filelist.txt"), HasSubstr("crv3v2.exe|3\r\n"));
+  EXPECT_THAT(console_.err, ElementsAre(HasSubstr("finished the interrupted publication")));
+}
+
+struct RefusalCase {
+  const char* what;
+  Tree release;
+  std::vector<std::string> arguments;
+  std::string error;
+};
+
+TEST_F(PublishCommandTest, EveryRefusalIsOneLineExitTwoAndWritesNothing) {
+  const Tree app = {{"crv3v2.exe", "MZ"}};
+  const RefusalCase cases[] = {
+      {"no arguments", app, {}, "name the release folder"},
+      {"no --out", app, {"release"}, "name the release folder"},
+      {"bad release number", app, {"release", "--out", "served", "--release", "0"}, "--release 0"},
+      {"release number is text", app, {"release", "--out", "served", "--release", "x1"},
+       "--release x1"},
+      {"unknown option", app, {"release", "--out", "served", "--fast"}, "--fast: unexpected"},
+      {"missing release folder", {}, {"nowhere", "--out", "served"}, "does not exist"},
+      {"empty release", {}, {"release", "--out", "served"}, "release: the release holds no files"},
+      {"served inside the release", app, {"release", "--out", "release/out"}, "overlap"},
+      {"previous without a list", app, {"release", "--out", "served", "--previous", "release"},
+       "no list"},
+      {"emoji", {{"crv3v2.exe", "MZ"}, {"🎉.txt", ""}}, {"release", "--out", "served"},
+       "🎉.txt: cannot be written in code page 949"},
+      {"case collision", {{"crv3v2.exe", "MZ"}, {"a.txt", ""}, {"A.TXT", ""}},
+       {"release", "--out", "served"}, "a.txt: Windows stores it as the same file as A.TXT"},
+      {"trailing dot", {{"crv3v2.exe", "MZ"}, {"b.txt.", ""}}, {"release", "--out", "served"},
+       "b.txt.: a part ends in a dot or blank"},
+      {"local_list.txt", {{"crv3v2.exe", "MZ"}, {"local_list.txt", ""}},
+       {"release", "--out", "served"}, "local_list.txt: is the launcher's own record"},
+      {"staging ending", {{"crv3v2.exe", "MZ"}, {"x.dll.crv3part", ""}},
+       {"release", "--out", "served"}, "x.dll.crv3part: ends in .crv3part"},
+      {"device name", {{"crv3v2.exe", "MZ"}, {"sub/aux.dat", ""}}, {"release", "--out", "served"},
+       "sub/aux.dat: the launcher refuses"},
+      {"zipped ini in the release", {{"crv3v2.exe", "MZ"}, {"a.i.zip", ""}},
+       {"release", "--out", "served"}, "a.i.zip: would be stored by the launcher as a.ini"},
+  };
+  for (const RefusalCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(Path("release"));
+    fs::remove_all(Path("served"));
+    Write("release", c.release);
+    fs::create_directories(Path("release"));
+    const Tree before = ReadAll();
+
+    EXPECT_EQ(Run(c.arguments), kExitError);
+    ASSERT_EQ(console_.err.size(), 1u) << ::testing::PrintToString(console_.err);
+    EXPECT_THAT(console_.err[0], HasSubstr(c.error));
+    EXPECT_THAT(console_.out, IsEmpty());
+    EXPECT_EQ(ReadAll(), before);
+    EXPECT_FALSE(fs::exists(Path("served")));
+  }
+}
+
+TEST_F(PublishCommandTest, AChangedFileNotNewerThanItsVersionIsRefusedAndNothingChanges) {
+  Write("release", kRelease);
+  ASSERT_EQ(Run({"release", "--out", "served", "--release", "5"}), kExitOk);
+  Write("release", {{"crv3v2.exe", "MZ app 2"}, {"도움말/안내.txt", "안내 2"}});
+  const Tree before = ReadAll();
+
+  EXPECT_EQ(Run({"release", "--out", "served", "--previous", "served", "--release", "5"}),
+            kExitError);
+
+  EXPECT_THAT(console_.err,
+              ElementsAre("error: crv3v2.exe: changed, but release 5 is not newer than its "
+                          "version 5",
+                          "error: 도움말/안내.txt: changed, but release 5 is not newer than its "
+                          "version 5"));
+  EXPECT_EQ(ReadAll(), before);
+}
+
+TEST_F(PublishCommandTest, AFailedWriteLeavesTheServedFolderAsItWas) {
+  Write("release", kRelease);
+  ASSERT_EQ(Run({"release", "--out", "served"}), kExitOk);
+  Write("release", {{"Zeta.dll", "zeta 2"}, {"crv3v2.exe", "MZ app 2"}});
+  const Tree before = ReadAll();
+  FailingCopies files;
+  files.failing = u"crv3v2.exe";
+
+  EXPECT_EQ(Run({"release", "--out", "served", "--previous", "served"}, &files), kExitError);
+
+  EXPECT_THAT(console_.err, ElementsAre(HasSubstr("crv3v2.exe: cannot write it")));
+  EXPECT_EQ(ReadAll(), before);
+}
+
+TEST_F(PublishCommandTest, VerifyNamesEveryProblemOnItsOwnLine) {
+  Write("served", {{"filelist.txt", "a.dat|1\r\nmissing.dat|2\r\nnul|1\r\nA.DAT|1\r\n\xFF\xFF|1\r\n"},
+                   {"a.dat", "a"}, {"A.DAT", "a"}});
+
+  EXPECT_EQ(Run({"verify", "served"}), kExitError);
+
+  EXPECT_THAT(console_.err,
+              ElementsAre("error: missing.dat: listed but not in the served folder",
+                          "error: nul: the launcher refuses to store this name",
+                          "error: \xFF\xFF: not readable in code page 949",
+                          "error: a.dat: Windows stores it as the same file as A.DAT"));
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+"""crv3publish: the Windows build under Wine writes byte for byte what the
+native build writes, and the launcher installs what it publishes, then
+fetches exactly the files a republish changed."""
+import subprocess
+
+import pytest
+
+from bench import paths
+from bench.update_checks import (BASE_PATH, DONE, LIST_PATH, app_files, boxes, byte_order,
+                                 file_requests)
+
+NATIVE = paths.BUILD / "native" / "publish" / "crv3publish"
+WINDOWS = paths.BUILD / "wine-http" / "crv3publish.exe"
+
+
+def release_files(fake_app):
+    """A small release: nested folders, Hangul names, .ini files."""
+    files = {"crv3v2.exe": fake_app, "readme.txt": b"read me\r\n",
+             "config.ini": b"[graphics]\r\nquality=low\r\n",
+             "data/levels/one.dat": bytes(range(256)) * 40, "data/Two.dat": b"two",
+             "도움말/안내.txt": "안내 1판\r\n".encode("cp949"),
+             "도움말/설정/기본.ini": b"[basic]\r\n", "Zeta.dll": b"MZ zeta"}
+    files.update({f"data/many/f{i:02}.bin": bytes([i]) * (i * 100) for i in range(12)})
+    return files
+
+
+def write_tree(root, files):
+    for name, content in files.items():
+        (root / name).parent.mkdir(parents=True, exist_ok=True)
+        (root / name).write_bytes(content)
+
+
+def read_tree(root):
+    return {str(p.relative_to(root)): p.read_bytes() for p in sorted(root.rglob("*"))
+            if p.is_file()}
+
+
+def require(*programs):
+    missing = [str(p) for p in programs if not p.exists()]
+    if missing:
+        pytest.fail("build the native and wine-http presets first; missing: " + ", ".join(missing),
+                    pytrace=False)
+
+
+def publish_native(*args):
+    return subprocess.run([NATIVE, *map(str, args)], capture_output=True, timeout=120)
+
+
+def publish_windows(prefix, *args):
+    """crv3publish.exe under Wine; folders are given as host paths."""
+    arguments = [paths.windows_path(a) if hasattr(a, "exists") else a for a in args]
+    return prefix.wine(WINDOWS, *arguments, capture_output=True, timeout=120)
+
+
+def serve_folder(server, folder):
+    """The update server serves the folder as it stands; the list as well."""
+    server.clear()
+    for name, content in read_tree(folder).items():
+        server.serve(BASE_PATH + name, content)
+    assert (BASE_PATH + "filelist.txt").encode() in server.routes
+
+
+def test_windows_build_writes_what_the_native_build_writes(prefix, bench, tmp_path):
+    require(NATIVE, WINDOWS)
+    release = tmp_path / "release"
+    write_tree(release, release_files(b"MZ app"))
+
+    native = publish_native(release, "--out", tmp_path / "native")
+    windows = publish_windows(prefix, release, "--out", tmp_path / "windows")
+
+    assert (native.returncode, windows.returncode) == (0, 0), (native.stderr, windows.stderr)
+    assert read_tree(tmp_path / "windows") == read_tree(tmp_path / "native")
+    listed = (tmp_path / "native" / "filelist.txt").read_bytes()
+    assert "도움말/설정/기본.i.zip|1\r\n".encode("cp949") in listed
+
+    # A republish in place, comparing with the previous publication.
+    write_tree(release, {"도움말/안내.txt": "안내 2판\r\n".encode("cp949")})
+    native = publish_native(release, "--out", tmp_path / "native", "--previous",
+                            tmp_path / "native")
+    windows = publish_windows(prefix, release, "--out", tmp_path / "windows", "--previous",
+                              tmp_path / "windows")
+
+    assert (native.returncode, windows.returncode) == (0, 0), (native.stderr, windows.stderr)
+    assert read_tree(tmp_path / "windows") == read_tree(tmp_path / "native")
+    assert "도움말/안내.txt|2\r\n".encode("cp949") in (tmp_path / "windows/filelist.txt").read_bytes()
+    assert not list(tmp_path.glob("*.crv3publish"))
+
+
+@pytest.mark.parametrize("name, message", [
+    ("\U0001F389.txt", "\U0001F389.txt: cannot be written in code page 949"),
+    ("Readme.TXT", "readme.txt: Windows stores it as the same file as Readme.TXT"),
+])
+def test_windows_build_refuses_with_one_line_and_writes_nothing(prefix, bench, tmp_path, name,
+                                                                message):
+    require(WINDOWS)
+    release = tmp_path / "release"
+    write_tree(release, {**release_files(b"MZ app"), name: b"x"})
+
+    result = publish_windows(prefix, release, "--out", tmp_path / "served")
+
+    assert result.returncode == 2
+    lines = result.stderr.decode("utf-8").splitlines()
+    assert len(lines) == 1 and lines[0].startswith("error: " + message), lines
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["release"]
+
+
+# The launcher tests whether a listed file is present under its listed name,
+# so an .ini served as .i.zip is fetched again on every run; --keep-ini
+# serves it under its own name.
+@pytest.mark.parametrize("options, fetched_every_run", [
+    ((), ["config.i.zip"]),
+    (("--keep-ini",), []),
+])
+def test_launcher_installs_a_publication_then_fetches_exactly_the_changed_files(
+        bench, prefix, http_server, tmp_path, options, fetched_every_run):
+    require(NATIVE)
+    files = release_files(bench.fake_app.read_bytes())
+    release, served = tmp_path / "release", tmp_path / "served"
+    write_tree(release, files)
+    assert publish_native(release, "--out", served, *options).returncode == 0
+    serve_folder(http_server, served)
+
+    first = bench.run()
+
+    assert first.exit_code == 0 and boxes(first) == [DONE]
+    served_names = [n for n in read_tree(served) if n != "filelist.txt"]
+    assert file_requests(http_server) == byte_order(served_names)
+    assert app_files(prefix) == {**files, "local_list.txt": (served / "filelist.txt").read_bytes()}
+
+    changed = {"data/levels/one.dat": b"new levels", "도움말/설정/기본.ini": b"[basic]\r\nx=1\r\n",
+               "도움말/안내.txt": "안내 2판\r\n".encode("cp949")}
+    write_tree(release, changed)
+    assert publish_native(release, "--out", served, "--previous", served,
+                          *options).returncode == 0
+    serve_folder(http_server, served)
+
+    second = bench.run()
+
+    assert second.exit_code == 0 and boxes(second) == [DONE]
+    ini = "도움말/설정/기본.ini" if options else "도움말/설정/기본.i.zip"
+    assert file_requests(http_server) == byte_order(
+        ["data/levels/one.dat", ini, "도움말/안내.txt", *fetched_every_run])
+    assert app_files(prefix) == {**files, **changed,
+                                 "local_list.txt": (served / "filelist.txt").read_bytes()}

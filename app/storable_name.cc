@@ -1,15 +1,15 @@
 #include "app/storable_name.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "base/ascii_case.h"
 #include "base/staging_path.h"
 
 namespace {
 
-// A stored file's full path must fit the platform's limit (MAX_PATH, 260
-// units with the terminating zero) also under its staging name, in which it
-// is written first.
+// MAX_PATH, 260 units with the terminating zero. Staging costs nothing: a
+// staging path that would not fit takes the long-path form.
 constexpr size_t kMaxPathUnits = 259;
 
 bool IsSeparator(char16_t unit) { return unit == u'/' || unit == u'\\'; }
@@ -17,6 +17,12 @@ bool IsSeparator(char16_t unit) { return unit == u'/' || unit == u'\\'; }
 bool IsAsciiDigitOrSuperscript(char16_t unit) {
   return (unit >= u'0' && unit <= u'9') || unit == u'\u00B9' || unit == u'\u00B2' ||
          unit == u'\u00B3';
+}
+
+// The component as Windows stores it: without its trailing dots and blanks.
+std::u16string_view StoredComponent(std::u16string_view component) {
+  const size_t last = component.find_last_not_of(u". ");
+  return last == std::u16string_view::npos ? std::u16string_view() : component.substr(0, last + 1);
 }
 
 // Windows opens a device, not a file, for these names, whatever extension
@@ -33,29 +39,37 @@ bool IsDeviceName(std::u16string_view component) {
           EqualsIgnoringAsciiCase(base.substr(0, 3), std::u16string_view(u"lpt")));
 }
 
-// Windows drops trailing dots and blanks from a path component, so such a
-// component names another file than the server meant (".." and "." climb out
-// or collapse into their parent). An empty component ("sub//a") collapses
-// harmlessly.
-bool IsSafeComponent(std::u16string_view component) {
-  if (component.empty()) return true;
-  return component.back() != u'.' && component.back() != u' ' && !IsDeviceName(component);
+// The name split at its separators, empty components left out.
+std::vector<std::u16string_view> Components(std::u16string_view name) {
+  std::vector<std::u16string_view> components;
+  while (!name.empty()) {
+    const auto separator = std::find_if(name.begin(), name.end(), IsSeparator);
+    const size_t length = static_cast<size_t>(separator - name.begin());
+    if (length > 0) components.push_back(name.substr(0, length));
+    name.remove_prefix(std::min(length + 1, name.size()));
+  }
+  return components;
+}
+
+// The stored path's length below the directory, counted as Windows stores it
+// at the least: one separator per component, the last component without its
+// trailing dots and blanks. Folder components are counted whole, since Windows
+// does not trim every one of them in every path form.
+size_t StoredLength(const std::vector<std::u16string_view>& components) {
+  size_t length = 0;
+  for (const std::u16string_view component : components) length += 1 + component.size();
+  return length - (components.back().size() - StoredComponent(components.back()).size());
 }
 
 }  // namespace
 
 bool IsStorableName(std::u16string_view name, const std::u16string& applicationDirectory) {
-  if (name.empty() || IsSeparator(name.front())) return false;
-  if (name.find(u':') != std::u16string_view::npos || IsStagingPath(name)) return false;
-  if (applicationDirectory.size() + 1 + name.size() + kStagingSuffix.size() > kMaxPathUnits) {
-    return false;
+  if (name.find(u':') != std::u16string_view::npos) return false;
+  const std::vector<std::u16string_view> components = Components(name);
+  if (components.empty()) return false;
+  for (const std::u16string_view component : components) {
+    if (StoredComponent(component).empty() || IsDeviceName(component)) return false;
   }
-  while (true) {
-    const auto separator = std::find_if(name.begin(), name.end(), IsSeparator);
-    const size_t length = static_cast<size_t>(separator - name.begin());
-    if (!IsSafeComponent(name.substr(0, length))) return false;
-    if (separator == name.end()) return true;
-    name.remove_prefix(length + 1);
-  }
+  if (IsStagingPath(StoredComponent(components.back()))) return false;
+  return applicationDirectory.size() + StoredLength(components) <= kMaxPathUnits;
 }
-

@@ -1,16 +1,19 @@
-// Whether a name from the server's list can be stored as a plain file
-// strictly below the application directory.
+// Whether a name from the server's list can be stored as a file inside the
+// application directory.
 #ifndef APP_STORABLE_NAME_H_
 #define APP_STORABLE_NAME_H_
 
 #include <string>
 #include <string_view>
 
-// False for names that would write somewhere else, reach a device, or let one
-// download overwrite another's file: empty names, a leading separator, any
-// ":" (drives, streams), components that Windows rewrites (trailing dots or
-// blanks, "..") or takes for a device, the launcher's staging ending, and
-// names that do not fit the path limit.
+// Windows stores a name the way it normalises the path: "/" and "\" both
+// separate, empty components collapse, and trailing dots and blanks of a
+// component are dropped ("a.dll " is stored as "a.dll", "dir./x" as "dir\x",
+// "/lead.dat" as "lead.dat"). False only for names that could reach outside
+// the directory or can never be a file there: no component at all, a
+// component made only of dots and blanks ("..", ". "), any ":" (drives,
+// streams), device names, the launcher's staging ending, and names whose
+// stored path does not fit the platform's path limit (MAX_PATH).
 bool IsStorableName(std::u16string_view name, const std::u16string& applicationDirectory);
 
 #endif  // APP_STORABLE_NAME_H_

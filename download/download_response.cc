@@ -1,60 +1,10 @@
 #include "download/download_response.h"
 
-#include <optional>
-#include <string_view>
-
-#include "base/ascii_case.h"
-
-namespace {
-
-std::u16string_view TrimSpaces(std::u16string_view text) {
-  const size_t first = text.find_first_not_of(u" \t");
-  if (first == std::u16string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(u" \t") - first + 1);
-}
-
-// The value of the first header line named name, if there is one.
-std::optional<std::u16string_view> HeaderValue(std::u16string_view headers,
-                                               std::u16string_view name) {
-  while (!headers.empty()) {
-    const size_t end = headers.find(u"\r\n");
-    const std::u16string_view line = headers.substr(0, end);
-    headers = end == std::u16string_view::npos ? std::u16string_view() : headers.substr(end + 2);
-    const size_t colon = line.find(u':');
-    if (colon != std::u16string_view::npos &&
-        EqualsIgnoringAsciiCase(TrimSpaces(line.substr(0, colon)), name)) {
-      return TrimSpaces(line.substr(colon + 1));
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<uint64_t> ParseLength(std::u16string_view digits) {
-  if (digits.empty() || digits.size() > 18) return std::nullopt;
-  uint64_t value = 0;
-  for (const char16_t digit : digits) {
-    if (digit < u'0' || digit > u'9') return std::nullopt;
-    value = value * 10 + (digit - u'0');
-  }
-  return value;
-}
-
-// The length the stored body must have, when the answer tells it. A body with
-// a content coding is stored decoded, so its announced length says nothing.
-std::optional<uint64_t> ExpectedBodySize(const DownloadResponse& response) {
-  const auto coding = HeaderValue(response.headers, u"Content-Encoding");
-  if (coding && !EqualsIgnoringAsciiCase<char16_t>(*coding, u"identity")) return std::nullopt;
-  if (const auto length = HeaderValue(response.headers, u"Content-Length")) {
-    return ParseLength(*length);
-  }
-  if (response.lastAnnouncedSize != 0) return response.lastAnnouncedSize;
-  return std::nullopt;
-}
-
-}  // namespace
+#include "base/http_answer.h"
 
 bool IsWholeSuccessfulBody(const DownloadResponse& response, uint64_t storedSize) {
-  if (response.httpStatus < 200 || response.httpStatus > 299) return false;
-  const std::optional<uint64_t> expected = ExpectedBodySize(response);
-  return !expected || *expected == storedSize;
+  if (response.httpStatus == 0) return false;
+  HttpAnswer answer{response.httpStatus, response.headers, std::nullopt};
+  if (response.lastAnnouncedSize != 0) answer.reportedLength = response.lastAnnouncedSize;
+  return IsWholeBody(answer, storedSize);
 }

@@ -12,8 +12,9 @@ struct DownloadResponse {
   uint32_t lastAnnouncedSize = 0;  // the last non-zero bytes-expected progress report
 };
 
-// True when the answer was an HTTP success (2xx) and storedSize matches the
-// body length the server announced, if it announced one.
+// True when an HTTP answer was seen and IsWholeBody (base/http_answer.h)
+// takes the stored body, the progress report standing in for a length the
+// headers lack.
 bool IsWholeSuccessfulBody(const DownloadResponse& response, uint64_t storedSize);
 
 #endif  // DOWNLOAD_DOWNLOAD_RESPONSE_H_

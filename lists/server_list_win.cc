@@ -10,13 +10,13 @@
 
 #include "base/scoped_win.h"
 #include "base/wide_string_win.h"
-#include "lists/server_list_answer.h"
+#include "base/http_answer.h"
 
 namespace {
 
 constexpr ULONG kReadSize = 1024;
 
-// Learns the HTTP status and announced length of the list's answer from the
+// Learns the HTTP status and the headers of the list's answer from the
 // binding, since the platform opens an error page or a cut-off body with S_OK
 // like a list. It takes no other part in the transfer.
 class ListAnswerCallback final : public IBindStatusCallback {
@@ -25,7 +25,7 @@ class ListAnswerCallback final : public IBindStatusCallback {
   ListAnswerCallback(const ListAnswerCallback&) = delete;
   ListAnswerCallback& operator=(const ListAnswerCallback&) = delete;
 
-  const ServerListAnswer& answer() const { return answer_; }
+  const HttpAnswer& answer() const { return answer_; }
 
   // Drops the binding, which holds a reference to this object in turn.
   void ForgetBinding() { binding_.Reset(); }
@@ -58,7 +58,7 @@ class ListAnswerCallback final : public IBindStatusCallback {
   HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override {
-    if (!answer_.httpStatus) LearnAnswer();
+    if (!answer_.status) LearnAnswer();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override {
@@ -75,7 +75,10 @@ class ListAnswerCallback final : public IBindStatusCallback {
  private:
   ~ListAnswerCallback() = default;
 
-  // Asks the binding's HTTP layer while the answer is still at hand.
+  // Asks the binding's HTTP layer while the answer is still at hand. The
+  // headers of an answer are kept from the first time they are seen: the
+  // platform may strip the content coding header once it has decoded the
+  // body. A new status (after a redirect) is a new answer.
   void LearnAnswer() {
     if (!binding_) return;
     ScopedComPtr<IWinInetHttpInfo> httpInfo;
@@ -83,9 +86,10 @@ class ListAnswerCallback final : public IBindStatusCallback {
         !httpInfo) {
       return;
     }
-    if (const auto status = QueryNumber(*httpInfo.Get(), HTTP_QUERY_STATUS_CODE)) {
-      answer_.httpStatus = *status;
-      answer_.contentLength = QueryNumber(*httpInfo.Get(), HTTP_QUERY_CONTENT_LENGTH);
+    const auto status = QueryNumber(*httpInfo.Get(), HTTP_QUERY_STATUS_CODE);
+    if (status && status != answer_.status) {
+      answer_.status = *status;
+      answer_.headers = QueryText(*httpInfo.Get(), HTTP_QUERY_RAW_HEADERS_CRLF);
     }
   }
 
@@ -99,9 +103,23 @@ class ListAnswerCallback final : public IBindStatusCallback {
     return value;
   }
 
+  // Empty when the platform does not tell.
+  static std::u16string QueryText(IWinInetHttpInfo& httpInfo, DWORD query) {
+    DWORD size = 0;
+    if (httpInfo.QueryInfo(query, nullptr, &size, nullptr, nullptr) != S_OK && size == 0) {
+      return std::u16string();
+    }
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (httpInfo.QueryInfo(query, text.data(), &size, nullptr, nullptr) != S_OK) {
+      return std::u16string();
+    }
+    return FromWide(text.c_str());
+  }
+
   LONG refCount_ = 1;
   ScopedComPtr<IBinding> binding_;
-  ServerListAnswer answer_;
+  HttpAnswer answer_;
 };
 
 // Appends the stream's bytes until a read is not S_OK or delivers nothing;
@@ -137,6 +155,6 @@ std::string FetchServerList(const std::u16string& url) {
   std::string text = OpenAndRead(url, *callback.Get());
   callback->ForgetBinding();
   // An error page or a list cut short counts as no list at all.
-  if (!IsCompleteList(callback->answer(), text.size())) return std::string();
+  if (!IsWholeBody(callback->answer(), text.size())) return std::string();
   return text;
 }

@@ -150,11 +150,14 @@ def served_bodies(server):
 
 def stored_name(listed):
     """Where a listed name (bytes) is stored, relative to C:\\corvane3 with
-    host separators: ".i.zip" endings become ".ini"."""
+    host separators, as Windows stores it: ".i.zip" endings become ".ini",
+    both separators count, empty components collapse and trailing dots and
+    blanks of a component are dropped."""
     name = listed.decode("cp949", "replace")
     if name.lower().endswith(".i.zip"):
         name = name[:-6] + ".ini"
-    return os.path.normpath(name.replace("\\", "/"))
+    parts = (part.rstrip(". ") for part in name.replace("\\", "/").split("/"))
+    return os.path.join(*[part for part in parts if part] or ["."])
 
 
 # --- the record's format ----------------------------------------------------------

@@ -1,6 +1,7 @@
 """The update server on loopback: plain HTTP or HTTPS, serving per path a
 chosen body with chosen faults, and recording every request."""
 import dataclasses
+import gzip
 import http.server
 import socket
 import ssl
@@ -23,6 +24,9 @@ class Route:
         close the connection.
     reset_after: send this many body bytes, then reset the connection.
     headers: extra response headers.
+    gzip: to a request that accepts gzip, send the body gzip-compressed with
+        "Content-Encoding: gzip" and the compressed length announced, as IIS
+        static compression does.
     on_request: called with the handler before anything is sent (for faults
         no field describes, e.g. stopping the server).
     """
@@ -34,6 +38,7 @@ class Route:
     cut_after: int | None = None
     reset_after: int | None = None
     headers: dict = dataclasses.field(default_factory=dict)
+    gzip: bool = False
     on_request: object = None
 
 
@@ -82,15 +87,18 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(route.status)
         for name, value in route.headers.items():
             self.send_header(name, value)
+        body = route.body
+        if route.gzip and "gzip" in self.headers.get("Accept-Encoding", ""):
+            body = gzip.compress(body)
+            self.send_header("Content-Encoding", "gzip")
         if route.content_length:
-            self.send_header("Content-Length", str(len(route.body)))
+            self.send_header("Content-Length", str(len(body)))
         else:
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
         if not send_body:
             return
-        body = route.body
         for limit, ending in ((route.reset_after, self._reset), (route.cut_after, self._close)):
             if limit is not None:
                 self._send(body[:limit], route.rate)

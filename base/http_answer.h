@@ -1,0 +1,29 @@
+// Whether the body the platform stored for an HTTP answer is the whole of a
+// successful answer. One rule for the version list and for every file.
+#ifndef BASE_HTTP_ANSWER_H_
+#define BASE_HTTP_ANSWER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct HttpAnswer {
+  std::optional<uint32_t> status;  // unset when the platform did not tell
+  std::u16string headers;          // the header lines as received, each ended by "\r\n"
+  // A body length the platform reported apart from the headers, if any.
+  std::optional<uint64_t> reportedLength;
+};
+
+// The stored body is measured after the platform's decoding of a content
+// coding (gzip, deflate), which the announced length does not describe. So:
+// - a status outside 2xx is refused (error pages arrive like bodies);
+// - a named content coding other than "identity": the length says nothing,
+//   the body is taken;
+// - otherwise the announced length (Content-Length, else reportedLength)
+//   refuses only a shorter body: a plain body is never stored longer than
+//   announced, so a longer one is a decoded body whose coding header the
+//   platform removed;
+// - nothing announced: taken as it came.
+bool IsWholeBody(const HttpAnswer& answer, uint64_t storedSize);
+
+#endif  // BASE_HTTP_ANSWER_H_

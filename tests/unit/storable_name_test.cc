@@ -1,0 +1,94 @@
+#include "app/storable_name.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::u16string kDirectory = u"C:\\corvane3";  // 11 units
+
+// A name whose stored path, "C:\corvane3\" and the name, is length units long.
+std::u16string NameWithPathLength(size_t length, std::u16string_view ending = u"") {
+  return std::u16string(length - kDirectory.size() - 1 - ending.size(), u'n') +
+         std::u16string(ending);
+}
+
+TEST(IsStorableNameTest, TakesWhatWindowsStoresInsideTheDirectory) {
+  struct Case {
+    std::u16string name;
+    bool storable;
+  };
+  const Case cases[] = {
+      {u"a.dll", true},
+      {u"data/sub/a b.dat", true},
+      {u"dir\\x.dll", true},
+      {u"sub//x.dll", true},
+      {u"sub/", true},
+      // Windows drops trailing dots and blanks of a component: "a.dll | 5".
+      {u"a.dll ", true},
+      {u"a.dll.", true},
+      {u"x./y", true},
+      {u"dir. /x.dat", true},
+      // A leading separator stays below the directory.
+      {u"/lead.dat", true},
+      {u"\\lead.dat", true},
+      {u"\\\\server\\share\\x.dll", true},
+      {u"a..b", true},
+      {u"..a", true},
+      {u"sub/.hidden", true},
+      {u"console.dll", true},
+      {u"com10", true},
+      {u"lpt.txt", true},
+      {u"nul_.dll", true},
+      {u".crv3part.dll", true},
+      {u"\uD55C\uAE00.txt", true},
+      // Nothing that is a file, or a climb out of the directory.
+      {u"", false},
+      {u"/", false},
+      {u"\\/\\", false},
+      {u".", false},
+      {u"..", false},
+      {u"...", false},
+      {u". .", false},
+      {u"../evil.dll", false},
+      {u"..\\evil.dll", false},
+      {u"sub/../../evil.dll", false},
+      {u"sub\\..", false},
+      {u"sub/.. /x.dll", false},
+      {u"sub/ ", false},
+      // Drives and streams.
+      {u":", false},
+      {u"a:b", false},
+      {u"C:\\Windows\\x.dll", false},
+      {u"D:x.dll", false},
+      {u"x.dll::$DATA", false},
+      // Devices, whatever the extension.
+      {u"CON", false},
+      {u"nul.txt", false},
+      {u"sub/Aux.tar.gz", false},
+      {u"prn/a.dll", false},
+      {u"com1", false},
+      {u"LPT9.log", false},
+      {u"COM1 .log", false},
+      {u"CON.", false},
+      {u"conout$", false},
+      // The launcher's own staging files, also as Windows stores the name.
+      {u"x.crv3part", false},
+      {u"sub/A.CRV3PART", false},
+      {u"x.crv3part. ", false},
+      // The path limit counts the stored path, never the staging ending.
+      {NameWithPathLength(259), true},
+      {NameWithPathLength(260), false},
+      {u"/" + NameWithPathLength(259), true},
+      {NameWithPathLength(259, u"..."), true},
+      {NameWithPathLength(260, u"/x"), false},
+      {std::u16string(300, u'n'), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsStorableName(c.name, kDirectory), c.storable)
+        << std::string(c.name.begin(), c.name.end());
+  }
+}
+
+}  // namespace

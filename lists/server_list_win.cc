@@ -103,18 +103,20 @@ class ListAnswerCallback final : public IBindStatusCallback {
     return value;
   }
 
-  // Empty when the platform does not tell.
+  // Empty when the platform does not tell. IWinInetHttpInfo answers in
+  // single bytes (as HttpQueryInfoA does); header lines are ASCII.
   static std::u16string QueryText(IWinInetHttpInfo& httpInfo, DWORD query) {
     DWORD size = 0;
     if (httpInfo.QueryInfo(query, nullptr, &size, nullptr, nullptr) != S_OK && size == 0) {
       return std::u16string();
     }
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    std::string text(size + 1, '\0');
+    size = static_cast<DWORD>(text.size());
     if (httpInfo.QueryInfo(query, text.data(), &size, nullptr, nullptr) != S_OK) {
       return std::u16string();
     }
-    return FromWide(text.c_str());
+    text.resize(std::min<size_t>(size, text.size()));
+    return std::u16string(text.begin(), text.end());
   }
 
   LONG refCount_ = 1;

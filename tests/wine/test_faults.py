@@ -336,6 +336,7 @@ INSIDE = {
     "blank.dat ": "blank.dat",          # the line "blank.dat | 2"
     "/lead.dat": "lead.dat",
     "\\back.dat": "back.dat",
+    "\\\\127.0.0.1\\c$\\unc.dat": os.path.join("127.0.0.1", "c$", "unc.dat"),
     "dots./x.dat": os.path.join("dots", "x.dat"),
     LONGEST: os.path.join(*LONGEST.split("/")),
 }

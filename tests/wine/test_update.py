@@ -315,9 +315,9 @@ def test_launcher_listed_by_its_own_name_goes_on(bench, prefix, http_server):
 
 # --- names from the server ----------------------------------------------------
 
+# (A leading separator stays inside: see test_faults.py.)
 OUTSIDE = ["../escape-1.dat", "..\\escape-2.dat", "sub/../../escape-3.dat", "C:\\escape-4.dat",
-           "C:escape-5.dat", "/escape-6.dat", "\\escape-7.dat", "\\\\127.0.0.1\\c$\\escape-8.dat",
-           "sub/ .. /escape-9.dat", "ok.dat:escape-10", "...\\escape-11.dat"]
+           "C:escape-5.dat", "sub/ .. /escape-9.dat", "ok.dat:escape-10", "...\\escape-11.dat"]
 
 
 def test_names_outside_the_directory_are_never_fetched(bench, prefix, http_server):

@@ -71,8 +71,7 @@ std::string WithoutLinesNaming(const std::string& serverText,
   std::string kept;
   size_t copiedUpTo = 0;
   ReadListLines(serverText, [&](std::string_view line) {
-    const std::string name(line.substr(0, line.find('|')));
-    if (names.count(AnsiToWide(name)) == 0) return;
+    if (names.count(AnsiToWide(std::string(ListLineName(line)))) == 0) return;
     const size_t start = static_cast<size_t>(line.data() - serverText.data());
     const size_t lineEnd = serverText.find('\n', start);
     kept.append(serverText, copiedUpTo, start - copiedUpTo);

@@ -11,6 +11,7 @@
 // ":" (drives, streams), components that Windows rewrites (trailing dots or
 // blanks, "..") or takes for a device, the launcher's staging ending, and
 // names that do not fit the path limit.
-bool IsStorableName(std::u16string_view name, const std::u16string& applicationDirectory);
+[[nodiscard]] bool IsStorableName(std::u16string_view name,
+                                  const std::u16string& applicationDirectory);
 
 #endif  // APP_STORABLE_NAME_H_

@@ -14,6 +14,6 @@ struct DownloadResponse {
 
 // True when the answer was an HTTP success (2xx) and storedSize matches the
 // body length the server announced, if it announced one.
-bool IsWholeSuccessfulBody(const DownloadResponse& response, uint64_t storedSize);
+[[nodiscard]] bool IsWholeSuccessfulBody(const DownloadResponse& response, uint64_t storedSize);
 
 #endif  // DOWNLOAD_DOWNLOAD_RESPONSE_H_

@@ -14,6 +14,6 @@ struct ServerListAnswer {
 
 // An error page or a body shorter or longer than announced is no list. When
 // the platform told nothing about the answer, the body is taken as it came.
-bool IsCompleteList(const ServerListAnswer& answer, size_t receivedSize);
+[[nodiscard]] bool IsCompleteList(const ServerListAnswer& answer, size_t receivedSize);
 
 #endif  // LISTS_SERVER_LIST_ANSWER_H_

@@ -10,7 +10,7 @@ import subprocess
 
 import pytest
 
-from bench import paths
+from bench import invariant, paths
 from bench.launcher import APP_DIR
 
 LIST_PATH = "/cv3down/filelist.txt"
@@ -78,12 +78,6 @@ def overall_text(sample):
 
 def bar(sample):
     return control(sample, 3)
-
-
-def temporary_files(prefix):
-    """Files the download leaves in a target's folder while it runs."""
-    return sorted(str(p.relative_to(prefix.app_dir)) for p in prefix.app_dir.rglob("*")
-                  if p.is_file() and re.fullmatch(r"cv3[0-9A-Fa-f]*\.tmp", p.name))
 
 
 # --- the progress window while files arrive -------------------------------------
@@ -176,7 +170,7 @@ def test_window_follows_a_throttled_update(bench, prefix, http_server):
                 if overall_text(s) == counts[k] and (m := STATUS.match(status_text(s)))
                 and m.group(1) == SHOWN_NAMES[name]]
         assert seen == sorted(seen) and set(seen) <= set(range(101)), (name, seen)
-    assert temporary_files(prefix) == []
+    assert invariant.temporary_files(prefix) == []
     assert_window_creation(result, left, top)
 
 
@@ -225,7 +219,7 @@ def test_unannounced_size_moves_nothing_and_completes(bench, prefix, http_server
     # file's end); the bar, set back to 0 after the previous file, stays there.
     assert {status_text(s) for s in during} == {label}
     assert {bar(s)["pos"] for s in during} <= {0, None}
-    assert temporary_files(prefix) == []
+    assert invariant.temporary_files(prefix) == []
 
 
 # --- names: the URL requested and the place stored ------------------------------

@@ -155,12 +155,14 @@ def test_refused_certificate_takes_the_offline_path(bench, prefix, https_server_
     serve_release(server, {"a.dat": new("a.dat"), "crv3v2.exe": b"replaced"})
     before = invariant.snapshot(prefix)
 
-    result = bench.run(preset="wine-https", **RUN)
+    result = bench.run("/updated", preset="wine-https", **RUN)
 
     # Nothing is served as far as the launcher can tell: any change breaks it.
     invariant.check(prefix, before, result, None)
     assert result.exit_code == 0 and boxes(result) == []
-    assert [e["module"] for e in result.started] == [APP_DIR + "\\crv3v2.exe"]
+    # The installed application starts as on the offline path, switch passed on.
+    assert [(e["module"], e["arguments"], e["directory"]) for e in result.started] == [
+        (APP_DIR + "\\crv3v2.exe", "/updated", APP_DIR)]
     assert not result.shortcut["exists"]
     assert [r.path for r in server.requests] == []
 

@@ -19,23 +19,25 @@ class Platform {
   virtual ~Platform() = default;
 
   // File system. PathExists is true for a file or a directory.
-  virtual bool PathExists(const std::u16string& path) = 0;
+  [[nodiscard]] virtual bool PathExists(const std::u16string& path) = 0;
   // Creates one directory whose parent exists; true when it was created or
   // already existed.
-  virtual bool MakeDirectory(const std::u16string& path) = 0;
+  [[nodiscard]] virtual bool MakeDirectory(const std::u16string& path) = 0;
   // Whole-file bytes; empty when missing, unreadable or empty.
   virtual std::string ReadTextFile(const std::u16string& path) = 0;
   // Replaces the file with exactly these bytes; failures go unnoticed.
   virtual void WriteTextFile(const std::u16string& path, const std::string& text) = 0;
 
   // Network. An empty list means that none was obtained.
-  virtual std::string FetchServerList(const std::u16string& url) = 0;
-  virtual bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                            const std::u16string& displayName) = 0;
+  [[nodiscard]] virtual std::string FetchServerList(const std::u16string& url) = 0;
+  [[nodiscard]] virtual bool DownloadFile(const std::u16string& url,
+                                          const std::u16string& localPath,
+                                          const std::u16string& displayName) = 0;
 
   // Processes: terminates running copies of the named executables and waits
   // for them; false when one is still running.
-  virtual bool CloseRunningApplications(const std::vector<std::u16string>& names) = 0;
+  [[nodiscard]] virtual bool CloseRunningApplications(
+      const std::vector<std::u16string>& names) = 0;
 
   // User interface.
   virtual void ShowMessage(const std::u16string& text, const std::u16string& caption,

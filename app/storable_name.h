@@ -14,6 +14,7 @@
 // component made only of dots and blanks ("..", ". "), any ":" (drives,
 // streams), device names, the launcher's staging ending, and names whose
 // stored path does not fit the platform's path limit (MAX_PATH).
-bool IsStorableName(std::u16string_view name, const std::u16string& applicationDirectory);
+[[nodiscard]] bool IsStorableName(std::u16string_view name,
+                                  const std::u16string& applicationDirectory);
 
 #endif  // APP_STORABLE_NAME_H_

@@ -62,26 +62,6 @@ DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads, Platfo
   return outcome;
 }
 
-// The server text without the lines that name one of the given files, every
-// other byte unchanged. A line names the file that the list parser would
-// store it under, so every line of a name listed twice goes.
-std::string WithoutLinesNaming(const std::string& serverText,
-                               const std::set<std::u16string>& names) {
-  if (names.empty()) return serverText;
-  std::string kept;
-  size_t copiedUpTo = 0;
-  ReadListLines(serverText, [&](std::string_view line) {
-    const std::string name(line.substr(0, line.find('|')));
-    if (names.count(AnsiToWide(name)) == 0) return;
-    const size_t start = static_cast<size_t>(line.data() - serverText.data());
-    const size_t lineEnd = serverText.find('\n', start);
-    kept.append(serverText, copiedUpTo, start - copiedUpTo);
-    copiedUpTo = lineEnd == std::string::npos ? serverText.size() : lineEnd + 1;
-  });
-  kept.append(serverText, copiedUpTo, std::string::npos);
-  return kept;
-}
-
 // The name as the warning box shows it: cut after kMaxShownNameUnits units
 // (never between the two halves of a surrogate pair), marked by "...".
 std::u16string ShownName(const std::u16string& name) {
@@ -141,4 +121,20 @@ std::u16string FormatFailureSummary(const std::vector<std::u16string>& failedNam
     summary += MoreNamesText(failedNames.size() - kMaxListedFailures);
   }
   return summary;
+}
+
+std::string WithoutLinesNaming(const std::string& serverText,
+                               const std::set<std::u16string>& names) {
+  if (names.empty()) return serverText;
+  std::string kept;
+  size_t copiedUpTo = 0;
+  ReadListLines(serverText, [&](std::string_view line) {
+    if (names.count(AnsiToWide(std::string(ListLineName(line)))) == 0) return;
+    const size_t start = static_cast<size_t>(line.data() - serverText.data());
+    const size_t lineEnd = serverText.find('\n', start);
+    kept.append(serverText, copiedUpTo, start - copiedUpTo);
+    copiedUpTo = lineEnd == std::string::npos ? serverText.size() : lineEnd + 1;
+  });
+  kept.append(serverText, copiedUpTo, std::string::npos);
+  return kept;
 }

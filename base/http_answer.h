@@ -24,6 +24,6 @@ struct HttpAnswer {
 //   announced, so a longer one is a decoded body whose coding header the
 //   platform removed;
 // - nothing announced: taken as it came.
-bool IsWholeBody(const HttpAnswer& answer, uint64_t storedSize);
+[[nodiscard]] bool IsWholeBody(const HttpAnswer& answer, uint64_t storedSize);
 
 #endif  // BASE_HTTP_ANSWER_H_

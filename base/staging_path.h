@@ -30,7 +30,7 @@ inline std::u16string StagingPathForFullPath(const std::u16string& fullTarget) {
 std::u16string StagingPathFor(const std::u16string& target);
 
 // Windows compares file names without regard to case.
-inline bool IsStagingPath(std::u16string_view path) {
+[[nodiscard]] inline bool IsStagingPath(std::u16string_view path) {
   return EndsWithIgnoringAsciiCase(path, kStagingSuffix);
 }
 

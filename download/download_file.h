@@ -5,11 +5,11 @@
 
 // Fetches url into localPath; true only when the whole file was stored. A
 // failed transfer leaves localPath exactly as it was.
-bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
+[[nodiscard]] bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                   const std::u16string& displayName);
 
 // Creates the folder and its missing parents, outermost first; true when it
 // exists afterwards (or something of that name already existed).
-bool CreateDirectories(const std::u16string& path);
+[[nodiscard]] bool CreateDirectories(const std::u16string& path);
 
 #endif  // DOWNLOAD_DOWNLOAD_FILE_H_

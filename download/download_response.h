@@ -15,6 +15,6 @@ struct DownloadResponse {
 // True when an HTTP answer was seen and IsWholeBody (base/http_answer.h)
 // takes the stored body, the progress report standing in for a length the
 // headers lack.
-bool IsWholeSuccessfulBody(const DownloadResponse& response, uint64_t storedSize);
+[[nodiscard]] bool IsWholeSuccessfulBody(const DownloadResponse& response, uint64_t storedSize);
 
 #endif  // DOWNLOAD_DOWNLOAD_RESPONSE_H_

@@ -4,6 +4,6 @@
 #include <string>
 
 // The version list at url exactly as received; empty when none was obtained.
-std::string FetchServerList(const std::u16string& url);
+[[nodiscard]] std::string FetchServerList(const std::u16string& url);
 
 #endif  // LISTS_SERVER_LIST_H_

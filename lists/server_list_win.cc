@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/bind_status_callback_win.h"
+#include "base/http_answer.h"
 #include "base/scoped_win.h"
 #include "base/wide_string_win.h"
-#include "base/http_answer.h"
 
 namespace {
 
@@ -19,33 +20,12 @@ constexpr ULONG kReadSize = 1024;
 // Learns the HTTP status and the headers of the list's answer from the
 // binding, since the platform opens an error page or a cut-off body with S_OK
 // like a list. It takes no other part in the transfer.
-class ListAnswerCallback final : public IBindStatusCallback {
+class ListAnswerCallback final : public BindStatusCallbackBase<> {
  public:
-  ListAnswerCallback() = default;
-  ListAnswerCallback(const ListAnswerCallback&) = delete;
-  ListAnswerCallback& operator=(const ListAnswerCallback&) = delete;
-
   const HttpAnswer& answer() const { return answer_; }
 
   // Drops the binding, which holds a reference to this object in turn.
   void ForgetBinding() { binding_.Reset(); }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IBindStatusCallback)) {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IBindStatusCallback*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG remaining = --refCount_;
-    if (remaining == 0) delete this;
-    return remaining;
-  }
 
   // IBindStatusCallback
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
@@ -55,8 +35,6 @@ class ListAnswerCallback final : public IBindStatusCallback {
     }
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override {
     if (!answer_.status) LearnAnswer();
     return S_OK;
@@ -66,14 +44,9 @@ class ListAnswerCallback final : public IBindStatusCallback {
     ForgetBinding();
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
  private:
-  ~ListAnswerCallback() = default;
+  ~ListAnswerCallback() override = default;
 
   // Asks the binding's HTTP layer while the answer is still at hand. The
   // headers of an answer are kept from the first time they are seen: the
@@ -119,7 +92,6 @@ class ListAnswerCallback final : public IBindStatusCallback {
     return std::u16string(text.begin(), text.end());
   }
 
-  LONG refCount_ = 1;
   ScopedComPtr<IBinding> binding_;
   HttpAnswer answer_;
 };

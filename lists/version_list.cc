@@ -43,13 +43,11 @@ int64_t ParseVersionNumber(std::string_view text) {
 VersionList ParseVersionList(std::string_view text) {
   VersionList list;
   ReadListLines(text, [&list](std::string_view line) {
-    const size_t bar = line.find('|');
-    if (bar == std::string_view::npos) {
-      list.insert_or_assign(std::string(line), 0);
-    } else {
-      list.insert_or_assign(std::string(line.substr(0, bar)),
-                            ParseVersionNumber(line.substr(bar + 1)));
-    }
+    const std::string_view name = ListLineName(line);
+    // A line without "|" records its file at version 0.
+    const int64_t version =
+        name.size() == line.size() ? 0 : ParseVersionNumber(line.substr(name.size() + 1));
+    list.insert_or_assign(std::string(name), version);
   });
   return list;
 }

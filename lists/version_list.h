@@ -24,6 +24,12 @@ void ReadListLines(std::string_view text, OnLine&& onLine) {
   }
 }
 
+// The file a list line names: the text before its first "|", or the whole
+// line when it has none. Every reader of a list takes names by this rule.
+inline std::string_view ListLineName(std::string_view line) {
+  return line.substr(0, line.find('|'));
+}
+
 // Base-10, optional sign after leading white space, clamped to int64; never
 // fails (no digits give 0).
 int64_t ParseVersionNumber(std::string_view text);

@@ -13,7 +13,7 @@ constexpr std::string_view kExecutableEnding = ".exe";
 // The part of the line's file field after its last separator; either
 // separator counts, as both work on Windows.
 std::string_view BaseName(std::string_view line) {
-  const std::string_view file = line.substr(0, line.find('|'));
+  const std::string_view file = ListLineName(line);
   const size_t separator = file.find_last_of("/\\");
   return separator == std::string_view::npos ? file : file.substr(separator + 1);
 }

@@ -12,13 +12,14 @@ class ProcessControl {
   virtual ~ProcessControl() = default;
   // Whether a process's executable file name equals name under ASCII case
   // folding.
-  virtual bool IsProcessRunning(const std::u16string& name) = 0;
+  [[nodiscard]] virtual bool IsProcessRunning(const std::u16string& name) = 0;
   // Terminates every such process with exit code 0; true when one was.
   virtual bool TerminateProcessesByName(const std::u16string& name) = 0;
   virtual void Sleep(unsigned milliseconds) = 0;
 };
 
 // True when none of the names is left running.
-bool CloseRunningApplications(const std::vector<std::u16string>& names, ProcessControl& processes);
+[[nodiscard]] bool CloseRunningApplications(const std::vector<std::u16string>& names,
+                                            ProcessControl& processes);
 
 #endif  // PROCESS_RUNNING_APPLICATIONS_H_

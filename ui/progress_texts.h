@@ -1,10 +1,16 @@
-// The texts of the progress window's labels.
+// Every text the progress window shows: its title, the fixed labels and the
+// labels that follow the downloads.
 #ifndef UI_PROGRESS_TEXTS_H_
 #define UI_PROGRESS_TEXTS_H_
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+inline constexpr char16_t kProgressWindowTitle[] = u"코르바네소프트(주) Corvane3 업데이트 중...";
+inline constexpr char16_t kFileListHeading[] = u"다운로드 파일 목록:";
+// The status label until the first progress report.
+inline constexpr char16_t kPreparingStatus[] = u"준비 중...";
 
 std::u16string FileListText(const std::vector<std::u16string>& names);
 std::u16string OverallProgressText(int current, int total);

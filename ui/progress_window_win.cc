@@ -37,7 +37,7 @@ HWND CreateTopLevelWindow(HINSTANCE instance) {
   const int x = (GetSystemMetrics(SM_CXSCREEN) - kWindowWidth) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - kWindowHeight) / 2;
   return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName,
-                         L"코르바네소프트(주) Corvane3 업데이트 중...",
+                         AsWide(kProgressWindowTitle),
                          WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, kWindowWidth, kWindowHeight,
                          nullptr, nullptr, instance, nullptr);
 }
@@ -64,12 +64,12 @@ bool CreateProgressWindow(HINSTANCE instance) {
   ProgressWindow::window = window;
   if (window == nullptr) return false;
 
-  CreateControl(window, instance, L"STATIC", L"다운로드 파일 목록:", 0, 20, 20, 0);
+  CreateControl(window, instance, L"STATIC", AsWide(kFileListHeading), 0, 20, 20, 0);
   // Tall enough for four lines of the system font (three names and the count
   // of the rest, 16 pixels each) inside the sunken edge; 60 cut off the fourth.
   CreateControl(window, instance, L"STATIC", L"", SS_SUNKEN, 45, 70, IDC_FILE_LIST);
   ProgressWindow::statusLabel =
-      CreateControl(window, instance, L"STATIC", L"준비 중...", 0, 120, 20, 0);
+      CreateControl(window, instance, L"STATIC", AsWide(kPreparingStatus), 0, 120, 20, 0);
   ProgressWindow::progressBar = CreateControl(window, instance, L"msctls_progress32", nullptr, 0, 145, 25, 0);
   SendMessageW(ProgressWindow::progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   CreateControl(window, instance, L"STATIC", L"", SS_CENTER, 180, 20, IDC_OVERALL_PROGRESS);

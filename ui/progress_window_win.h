@@ -22,6 +22,6 @@ void SetOverallProgressText(int current, int total);
 void ResetProgressBar();
 // Moves the bar to percentage and shows it with the file's name in the
 // status line; false (and nothing shown) while there is no bar.
-bool ShowDownloadProgress(const std::u16string& name, uint64_t percentage);
+[[nodiscard]] bool ShowDownloadProgress(const std::u16string& name, uint64_t percentage);
 
 #endif  // UI_PROGRESS_WINDOW_WIN_H_

@@ -1,7 +1,7 @@
 """Downloads and the progress window under Wine, from the outside: what the
 window shows while a throttled server feeds the launcher, the URL each name is
-requested at and where its bytes are stored, and what every kind of failed
-transfer leaves at the target (nothing changed, no temporary file)."""
+requested at and where its bytes are stored, and DownloadFile on its own. The
+failed transfers, one fault per file, are fault cases: test_faults.py."""
 import os
 import re
 import socket
@@ -10,7 +10,7 @@ import subprocess
 
 import pytest
 
-from bench import paths
+from bench import invariant, paths
 from bench.launcher import APP_DIR
 
 LIST_PATH = "/cv3down/filelist.txt"
@@ -78,12 +78,6 @@ def overall_text(sample):
 
 def bar(sample):
     return control(sample, 3)
-
-
-def temporary_files(prefix):
-    """Files the download leaves in a target's folder while it runs."""
-    return sorted(str(p.relative_to(prefix.app_dir)) for p in prefix.app_dir.rglob("*")
-                  if p.is_file() and re.fullmatch(r"cv3[0-9A-Fa-f]*\.tmp", p.name))
 
 
 # --- the progress window while files arrive -------------------------------------
@@ -176,7 +170,7 @@ def test_window_follows_a_throttled_update(bench, prefix, http_server):
                 if overall_text(s) == counts[k] and (m := STATUS.match(status_text(s)))
                 and m.group(1) == SHOWN_NAMES[name]]
         assert seen == sorted(seen) and set(seen) <= set(range(101)), (name, seen)
-    assert temporary_files(prefix) == []
+    assert invariant.temporary_files(prefix) == []
     assert_window_creation(result, left, top)
 
 
@@ -225,7 +219,7 @@ def test_unannounced_size_moves_nothing_and_completes(bench, prefix, http_server
     # file's end); the bar, set back to 0 after the previous file, stays there.
     assert {status_text(s) for s in during} == {label}
     assert {bar(s)["pos"] for s in during} <= {0, None}
-    assert temporary_files(prefix) == []
+    assert invariant.temporary_files(prefix) == []
 
 
 # --- names: the URL requested and the place stored ------------------------------
@@ -282,78 +276,7 @@ def snapshot(path):
     return content, info.st_mode, extended, info.st_mtime_ns
 
 
-def set_attributes(prefix, name, *flags):
-    """attrib.exe's +r/+h on a file in C:\\corvane3, as Windows sets them
-    (Wine's attrib takes one flag per call)."""
-    for flag in flags:
-        prefix.wine("attrib", flag, APP_DIR + "\\" + name, check=True,
-                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def attributes(prefix, name):
-    """The attribute letters attrib.exe shows for a file in C:\\corvane3."""
-    path = APP_DIR + "\\" + name
-    shown = prefix.wine("attrib", path, check=True, capture_output=True).stdout.decode("cp949")
-    return set(shown[:shown.index(path)].replace(" ", ""))
-
-
 NEW = b"new release " * 500
-# Listed names (at version 2 over an installed version 1) with how the server
-# answers them; every one of them must fail.
-FAULTS = {
-    "not-found.dat": {"body": b"<h1>Not Found</h1>", "status": 404},
-    "server-error.dat": {"body": b"<h1>Internal Server Error</h1>", "status": 500},
-    "reset.dat": {"body": NEW, "reset_after": 1000},
-    "cut.dat": {"body": NEW, "cut_after": 1000},
-    "read-only-not-found.dat": {"body": b"gone", "status": 404},
-    # Not installed before: nothing may appear in their place.
-    "new-not-found.dat": {"body": b"<h1>Not Found</h1>", "status": 404},
-    "new-cut.dat": {"body": NEW, "cut_after": 4000},
-    # C:\corvane3\blocked is a file: the folder cannot be made.
-    "blocked/inner.dat": {"body": NEW},
-    # C:\corvane3\folder.dat is a folder: no file can be stored there.
-    "folder.dat": {"body": NEW},
-}
-INSTALLED = {name: f"installed {name}".encode() for name in
-             ("not-found.dat", "server-error.dat", "reset.dat", "cut.dat",
-              "read-only-not-found.dat", "read-only.dat", "good.dat",
-              "blocked")}
-
-
-def test_failed_transfers_leave_targets_untouched(bench, prefix, http_server):
-    listed = {**FAULTS, "read-only.dat": {"body": NEW}, "good.dat": {"body": NEW}}
-    publish(http_server, listed, version=2)
-    bench.install_release(INSTALLED, list_text(INSTALLED))
-    (prefix.app_dir / "folder.dat").mkdir()
-    (prefix.app_dir / "folder.dat" / "keep.txt").write_bytes(b"keep")
-    set_attributes(prefix, "read-only-not-found.dat", "+r", "+h")
-    set_attributes(prefix, "read-only.dat", "+r", "+h")
-    assert attributes(prefix, "read-only.dat") == {"A", "R", "H"}
-    untouched = {name: snapshot(prefix.app_dir / name) for name in
-                 ("not-found.dat", "server-error.dat", "reset.dat", "cut.dat",
-                  "read-only-not-found.dat", "blocked", "folder.dat")}
-
-    result = bench.run()
-
-    failed = sorted(FAULTS)
-    assert boxes(result) == [
-        ("경고", FAILURE_HEADING + "".join(n + "\n" for n in failed), "warning"),
-        COMPLETED, NOT_FOUND]
-    for name, before in untouched.items():
-        assert snapshot(prefix.app_dir / name) == before, name
-    assert (prefix.app_dir / "folder.dat" / "keep.txt").read_bytes() == b"keep"
-    # Each file was asked for once, except where the target could never be
-    # stored: those fail before any request.
-    assert {name: len(http_server.requests_for(BASE_PATH + name)) for name in listed} == {
-        name: 0 if name in ("blocked/inner.dat", "folder.dat") else 1 for name in listed}
-    # A read-only target is replaced and left writable; its other
-    # attributes stay.
-    installed = prefix.app_files()
-    assert installed["read-only.dat"] == installed["good.dat"] == NEW
-    assert attributes(prefix, "read-only.dat") == {"A", "H"}
-    assert attributes(prefix, "read-only-not-found.dat") == {"A", "R", "H"}
-    # Nothing else appeared: no temporary file, no partial body.
-    assert set(installed) == set(INSTALLED) | {"folder.dat/keep.txt", "local_list.txt"}
 
 
 # Without a Content-Length the body ends with the connection, and Wine's

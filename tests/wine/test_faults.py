@@ -112,12 +112,18 @@ def test_server_stops(bench, prefix, http_server, when):
 
 SLOW = bytes(range(256)) * 24  # 6 KB at 3 KB/s: about two seconds
 
+# Listed name: (how the server answers, whether the file arrives).
 PER_FILE = {
     "e403.dat": ({"body": b"forbidden", "status": 403}, False),
     "e404.dat": ({"body": b"not found", "status": 404}, False),
     "e500.dat": ({"body": b"server error", "status": 500}, False),
     "cut.dat": ({"body": new("cut.dat"), "cut_after": 1500}, False),
     "reset.dat": ({"body": new("reset.dat"), "reset_after": 1500}, False),
+    # Installed read-only and hidden: a failure keeps both attributes.
+    "read-only-404.dat": ({"body": b"not found", "status": 404}, False),
+    # Not installed before: nothing may appear in their place.
+    "new-404.dat": ({"body": b"not found", "status": 404}, False),
+    "new-cut.dat": ({"body": new("new-cut.dat"), "cut_after": 4000}, False),
     # The platform follows a redirect: the file gets the other file's body.
     "moved.dat": ({"body": b"", "status": 302,
                    "headers": {"Location": BASE_PATH + "target.dat"}}, True),
@@ -129,22 +135,54 @@ PER_FILE = {
     "gzip.dat": ({"body": new("gzip.dat"), "gzip": True}, True),
     "gzip-tiny.dat": ({"body": b"x", "gzip": True}, True),
 }
+NOT_INSTALLED = {"new-404.dat", "new-cut.dat"}
+
+
+def set_attributes(prefix, name, *flags):
+    """attrib.exe's +r/+h on a file in C:\\corvane3, as Windows sets them
+    (Wine's attrib takes one flag per call)."""
+    for flag in flags:
+        prefix.wine("attrib", flag, APP_DIR + "\\" + name, check=True,
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def attributes(prefix, name):
+    """The attribute letters attrib.exe shows for a file in C:\\corvane3."""
+    path = APP_DIR + "\\" + name
+    shown = prefix.wine("attrib", path, check=True, capture_output=True).stdout.decode("cp949")
+    return set(shown[:shown.index(path)].replace(" ", ""))
+
+
+def modified_times(prefix, names):
+    return {name: os.stat(prefix.app_dir / name).st_mtime_ns for name in names}
 
 
 def test_one_fault_per_file(bench, prefix, http_server):
-    install(bench, PER_FILE)
+    install(bench, [name for name in PER_FILE if name not in NOT_INSTALLED])
+    set_attributes(prefix, "read-only-404.dat", "+r", "+h")
     serve_release(http_server, {name: answer for name, (answer, _) in PER_FILE.items()})
+    failed = sorted(name for name, (_, stored) in PER_FILE.items() if not stored)
+    kept = [name for name in failed if name not in NOT_INSTALLED]
     before = invariant.snapshot(prefix)
+    times_before = modified_times(prefix, kept)
 
     result = bench.run(**RUN)
 
     invariant.check(prefix, before, result, http_server)
-    failed = sorted(name for name, (_, stored) in PER_FILE.items() if not stored)
     assert boxes(result) == [failed_box(failed), DONE]
     files = prefix.app_files()
     for name, (answer, stored) in PER_FILE.items():
+        if name in NOT_INSTALLED and not stored:
+            assert name not in files, name
+            continue
         expected = invariant.served_bodies(http_server)[name.encode()] if stored else old(name)
         assert files[name] == expected, name
+    # A failed file is not even touched.
+    assert modified_times(prefix, kept) == times_before
+    assert attributes(prefix, "read-only-404.dat") == {"A", "R", "H"}
+    # Each file is asked for once; the redirect's target once more.
+    assert {name: len(http_server.requests_for(BASE_PATH + name)) for name in PER_FILE} == {
+        name: 2 if name == "target.dat" else 1 for name in PER_FILE}
     record = invariant.parse_record(files["local_list.txt"])
     assert sorted(record) == sorted(n.encode() for n, (_, s) in PER_FILE.items() if s)
 
@@ -159,12 +197,14 @@ def test_refused_certificate_takes_the_offline_path(bench, prefix, https_server_
     serve_release(server, {"a.dat": new("a.dat"), "crv3v2.exe": b"replaced"})
     before = invariant.snapshot(prefix)
 
-    result = bench.run(preset="wine-https", **RUN)
+    result = bench.run("/updated", preset="wine-https", **RUN)
 
     # Nothing is served as far as the launcher can tell: any change breaks it.
     invariant.check(prefix, before, result, None)
     assert result.exit_code == 0 and boxes(result) == []
-    assert [e["module"] for e in result.started] == [APP_DIR + "\\crv3v2.exe"]
+    # The installed application starts as on the offline path, switch passed on.
+    assert [(e["module"], e["arguments"], e["directory"]) for e in result.started] == [
+        (APP_DIR + "\\crv3v2.exe", "/updated", APP_DIR)]
     assert not result.shortcut["exists"]
     assert [r.path for r in server.requests] == []
 
@@ -198,7 +238,7 @@ class HeldOpen:
 def test_targets_in_the_way(bench, prefix, http_server):
     names = ["read-only.dat", "held.dat", "folder.dat", "blocker/inner.dat", "good.dat"]
     install(bench, ["read-only.dat", "held.dat", "good.dat", "blocker"])
-    os.chmod(prefix.app_dir / "read-only.dat", 0o444)
+    set_attributes(prefix, "read-only.dat", "+r", "+h")
     (prefix.app_dir / "folder.dat").mkdir()
     (prefix.app_dir / "folder.dat" / "keep.txt").write_bytes(b"keep")
     serve_release(http_server, {name: new(name) for name in names})
@@ -213,7 +253,9 @@ def test_targets_in_the_way(bench, prefix, http_server):
     assert boxes(result) == [failed_box(["blocker/inner.dat", "folder.dat", "held.dat"]), DONE]
     files = prefix.app_files()
     assert files["read-only.dat"] == new("read-only.dat")
+    # Made writable to be replaced, and left so; it stays hidden.
     assert os.stat(prefix.app_dir / "read-only.dat").st_mode & 0o200, "left read-only"
+    assert attributes(prefix, "read-only.dat") == {"A", "H"}
     assert files["held.dat"] == old("held.dat") and files["blocker"] == old("blocker")
     assert files[os.path.join("folder.dat", "keep.txt")] == b"keep"
     # Where nothing can be stored, nothing is asked for.

@@ -245,6 +245,7 @@ def test_missing_executable_at_the_end(bench, prefix, http_server):
     assert not (prefix.app_dir / "crv3v2.exe").exists()
 
 
+# Refused certificates are fault cases: test_faults.py.
 def test_https_with_trusted_authority(bench, https_server_factory):
     server = https_server_factory("trusted")
     server.serve(LIST_PATH, bench.install_release(RELEASE))
@@ -255,21 +256,6 @@ def test_https_with_trusted_authority(bench, https_server_factory):
     assert started(result) == [(EXECUTABLE, "/updated", APP_DIR)]
     assert_shortcut(result)
     assert [r.raw_path for r in server.requests] == [LIST_PATH]
-
-
-@pytest.mark.parametrize("certificate", ["untrusted", "expired", "wrong-name"])
-def test_https_with_refused_certificate_takes_offline_path(bench, prefix, https_server_factory,
-                                                           certificate):
-    server = https_server_factory(certificate)
-    server.serve(LIST_PATH, bench.install_release(RELEASE))
-    before = prefix.app_files()
-
-    result = bench.run("/updated", preset="wine-https")
-
-    assert (result.exit_code, boxes(result)) == (0, [])
-    assert started(result) == [(EXECUTABLE, "/updated", APP_DIR)]
-    assert not result.shortcut["exists"]
-    assert server.requests == [] and prefix.app_files() == before
 
 
 # --- the application directory -----------------------------------------------

@@ -3,7 +3,7 @@ nested folders, Hangul names, .ini files) beside copying the same folder
 twice with cp -r: a first publication, and a republish in place with three
 changed files. Prints figures; not a test.
 
-    /usr/bin/python3 bench/publish_bench.py
+    /usr/bin/python3 benchmarks/publish_bench.py
 """
 import pathlib
 import random

@@ -21,7 +21,7 @@ process itself (wine-preloader mapping the program), not the wineserver.
 Uses the Wine bench's prefix and ports, so it takes the bench's session lock
 (already held when started under flock); build the wine-http preset first:
 
-    flock /tmp/wine-bench.lock /usr/bin/python3 bench/download_bench.py [--small N] [--large-mb M]
+    flock /tmp/wine-bench.lock /usr/bin/python3 benchmarks/download_bench.py [--small N] [--large-mb M]
 
 The files go to C:\\download-bench in the prefix and are deleted afterwards.
 """

@@ -11,7 +11,7 @@ wine-http build, and prints the figures (it checks nothing):
 Uses the Wine bench's prefix and ports, so run it under the bench's lock,
 after the wine-http preset is built:
 
-    flock /tmp/wine-bench.lock /usr/bin/python3 bench/update_bench.py [--files N] [--runs R]
+    flock /tmp/wine-bench.lock /usr/bin/python3 benchmarks/update_bench.py [--files N] [--runs R]
         [--nagle]
 """
 import argparse

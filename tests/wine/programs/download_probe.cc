@@ -1,6 +1,8 @@
 // Drives DownloadFile and the progress window the way the update pass does,
 // for checks under Wine:
-//   download_probe [--no-window] URL LOCAL_PATH DISPLAY_NAME [URL LOCAL_PATH DISPLAY_NAME]...
+//   download_probe [--no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME [DIGEST] ...
+// With --digests every file carries a fourth argument, the SHA-256 its body
+// must have as 64 hex digits.
 // Prints one line per file, "k/n ok" or "k/n failed", and then the status
 // label's last text as UTF-8. Exit code 0 when every file was stored, 1 when
 // one failed, 2 on bad arguments.
@@ -9,9 +11,11 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/hex_text.h"
 #include "base/wide_string_win.h"
 #include "download/download_file.h"
 #include "ui/progress_window_win.h"
@@ -22,6 +26,7 @@ struct FileToFetch {
   std::u16string url;
   std::u16string localPath;
   std::u16string displayName;
+  std::string expectedDigest;
 };
 
 std::string Utf8(const std::u16string& text) {
@@ -44,7 +49,7 @@ bool FetchAll(const std::vector<FileToFetch>& files) {
   for (int k = 1; k <= total; ++k) {
     const FileToFetch& file = files[k - 1];
     SetOverallProgressText(k, total);
-    const bool stored = DownloadFile(file.url, file.localPath, file.displayName);
+    const bool stored = DownloadFile(file.url, file.localPath, file.displayName, file.expectedDigest);
     ResetProgressBar();
     std::printf("%d/%d %s\n", k, total, stored ? "ok" : "failed");
     std::fflush(stdout);
@@ -59,14 +64,24 @@ int wmain(int argc, wchar_t** argv) {
   int first = 1;
   const bool withWindow = !(argc > 1 && std::wstring(argv[1]) == L"--no-window");
   if (!withWindow) ++first;
-  if (argc - first < 3 || (argc - first) % 3 != 0) {
-    std::fprintf(stderr, "usage: download_probe [--no-window] URL LOCAL_PATH DISPLAY_NAME ...\n");
+  const bool withDigests = argc > first && std::wstring(argv[first]) == L"--digests";
+  if (withDigests) ++first;
+  const int perFile = withDigests ? 4 : 3;
+  if (argc - first < perFile || (argc - first) % perFile != 0) {
+    std::fprintf(stderr,
+                 "usage: download_probe [--no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME "
+                 "[DIGEST] ...\n");
     return 2;
   }
   std::vector<FileToFetch> files;
   std::vector<std::u16string> names;
-  for (int i = first; i < argc; i += 3) {
-    files.push_back({FromWide(argv[i]), FromWide(argv[i + 1]), FromWide(argv[i + 2])});
+  for (int i = first; i < argc; i += perFile) {
+    files.push_back({FromWide(argv[i]), FromWide(argv[i + 1]), FromWide(argv[i + 2]), ""});
+    if (withDigests) {
+      const std::optional<std::string> digest = DecodeHex(Utf8(FromWide(argv[i + 3])));
+      if (!digest) return 2;
+      files.back().expectedDigest = *digest;
+    }
     names.push_back(files.back().displayName);
   }
 

@@ -30,6 +30,8 @@ TEST(ListDigestsTest, ReadsTheThirdFieldOnlyWhenItIsSixtyFourHexDigits) {
       {"a.dat|7|5", ""},                                  // an old third field
       {"a.dat|7|" + kDigestHex.substr(1), ""},            // 63 digits
       {"a.dat|7|" + kDigestHex + "0", ""},                // 65 digits
+      {"a.dat|7|" + kDigestHex + "00", ""},               // 33 bytes
+      {"a.dat|7|" + kDigestHex.substr(2), ""},            // 31 bytes
       {"a.dat|7|" + kDigestHex.substr(1) + "g", ""},
       {"a.dat|7| " + kDigestHex.substr(1), ""},
       {"a.dat|7|sha256:" + kDigestHex, ""},

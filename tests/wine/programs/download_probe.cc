@@ -1,6 +1,8 @@
 // Drives DownloadFile and the progress window the way the update pass does,
 // for checks under Wine:
-//   download_probe [--no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME [DIGEST] ...
+//   download_probe [--bare | --no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME [DIGEST] ...
+// --bare calls URLDownloadToFileW alone for each file (no callback, no
+// staging, no checks): the floor of the platform's URL services.
 // With --digests every file carries a fourth argument, the SHA-256 its body
 // must have as 64 hex digits.
 // Prints one line per file, "k/n ok" or "k/n failed", and then the status
@@ -9,6 +11,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <urlmon.h>
 
 #include <cstdio>
 #include <optional>
@@ -18,6 +21,7 @@
 #include "base/hex_text.h"
 #include "base/wide_string_win.h"
 #include "download/download_file.h"
+#include "download/url_encode.h"
 #include "ui/progress_window_win.h"
 
 namespace {
@@ -43,13 +47,20 @@ std::u16string WindowText(HWND window) {
   return FromWide(text);
 }
 
-bool FetchAll(const std::vector<FileToFetch>& files) {
+bool FetchBare(const FileToFetch& file) {
+  return URLDownloadToFileW(nullptr, AsWide(UrlEncode(file.url)), AsWide(file.localPath), 0,
+                            nullptr) == S_OK;
+}
+
+bool FetchAll(const std::vector<FileToFetch>& files, bool bare) {
   const int total = static_cast<int>(files.size());
   bool allStored = true;
   for (int k = 1; k <= total; ++k) {
     const FileToFetch& file = files[k - 1];
     SetOverallProgressText(k, total);
-    const bool stored = DownloadFile(file.url, file.localPath, file.displayName, file.expectedDigest);
+    const bool stored =
+        bare ? FetchBare(file)
+             : DownloadFile(file.url, file.localPath, file.displayName, file.expectedDigest);
     ResetProgressBar();
     std::printf("%d/%d %s\n", k, total, stored ? "ok" : "failed");
     std::fflush(stdout);
@@ -62,14 +73,15 @@ bool FetchAll(const std::vector<FileToFetch>& files) {
 
 int wmain(int argc, wchar_t** argv) {
   int first = 1;
-  const bool withWindow = !(argc > 1 && std::wstring(argv[1]) == L"--no-window");
+  const bool bare = argc > 1 && std::wstring(argv[1]) == L"--bare";
+  const bool withWindow = !bare && !(argc > 1 && std::wstring(argv[1]) == L"--no-window");
   if (!withWindow) ++first;
   const bool withDigests = argc > first && std::wstring(argv[first]) == L"--digests";
   if (withDigests) ++first;
   const int perFile = withDigests ? 4 : 3;
   if (argc - first < perFile || (argc - first) % perFile != 0) {
     std::fprintf(stderr,
-                 "usage: download_probe [--no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME "
+                 "usage: download_probe [--bare | --no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME "
                  "[DIGEST] ...\n");
     return 2;
   }
@@ -91,7 +103,7 @@ int wmain(int argc, wchar_t** argv) {
     SetFileListText(names);
     SetOverallProgressText(0, static_cast<int>(files.size()));
   }
-  const bool allStored = FetchAll(files);
+  const bool allStored = FetchAll(files, bare);
   // The status label is the control created right after the file list.
   const HWND window = FindWindowW(L"DownloadProgressClass", nullptr);
   if (window != nullptr) {

@@ -7,41 +7,22 @@
 
 #include <bcrypt.h>
 
+#include <memory>
 #include <string>
 
 #include "base/sha256.h"
 
 namespace {
 
-class ScopedAlgorithm {
- public:
-  ScopedAlgorithm() = default;
-  ScopedAlgorithm(const ScopedAlgorithm&) = delete;
-  ScopedAlgorithm& operator=(const ScopedAlgorithm&) = delete;
-  ~ScopedAlgorithm() {
-    if (handle_) BCryptCloseAlgorithmProvider(handle_, 0);
-  }
-  BCRYPT_ALG_HANDLE* Receive() { return &handle_; }
-  BCRYPT_ALG_HANDLE Get() const { return handle_; }
-
- private:
-  BCRYPT_ALG_HANDLE handle_ = nullptr;
+// CNG handles are plain pointers; each kind has its own release call.
+struct AlgorithmCloser {
+  void operator()(BCRYPT_ALG_HANDLE handle) const { BCryptCloseAlgorithmProvider(handle, 0); }
 };
-
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  ~ScopedKey() {
-    if (handle_) BCryptDestroyKey(handle_);
-  }
-  BCRYPT_KEY_HANDLE* Receive() { return &handle_; }
-  BCRYPT_KEY_HANDLE Get() const { return handle_; }
-
- private:
-  BCRYPT_KEY_HANDLE handle_ = nullptr;
+struct KeyDestroyer {
+  void operator()(BCRYPT_KEY_HANDLE handle) const { BCryptDestroyKey(handle); }
 };
+using OwnedAlgorithm = std::unique_ptr<void, AlgorithmCloser>;
+using OwnedKey = std::unique_ptr<void, KeyDestroyer>;
 
 std::string PublicKeyBlob(std::string_view publicKey) {
   BCRYPT_ECCKEY_BLOB header;
@@ -62,19 +43,21 @@ bool VerifySignature(std::string_view publicKey, std::string_view message,
   std::string digest = Sha256Of(message);
   if (digest.empty()) return false;
 
-  ScopedAlgorithm algorithm;
-  if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(algorithm.Receive(),
-                                                  BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0))) {
+  BCRYPT_ALG_HANDLE algorithmHandle = nullptr;
+  if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithmHandle, BCRYPT_ECDSA_P256_ALGORITHM,
+                                                  nullptr, 0))) {
     return false;
   }
+  const OwnedAlgorithm algorithm(algorithmHandle);
   std::string blob = PublicKeyBlob(publicKey);
-  ScopedKey key;
-  if (!BCRYPT_SUCCESS(BCryptImportKeyPair(algorithm.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB,
-                                          key.Receive(), Bytes(blob),
+  BCRYPT_KEY_HANDLE keyHandle = nullptr;
+  if (!BCRYPT_SUCCESS(BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB,
+                                          &keyHandle, Bytes(blob),
                                           static_cast<ULONG>(blob.size()), 0))) {
     return false;
   }
+  const OwnedKey key(keyHandle);
   std::string rs(signature);
-  return BCryptVerifySignature(key.Get(), nullptr, Bytes(digest), kSha256Size, Bytes(rs),
+  return BCryptVerifySignature(key.get(), nullptr, Bytes(digest), kSha256Size, Bytes(rs),
                                kSignatureSize, 0) == 0;
 }

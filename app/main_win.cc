@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "app/app_paths.h"
 #include "app/platform_win.h"
 #include "app/update_run.h"
 #include "base/wide_string_win.h"
@@ -11,5 +12,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   // Registers the common-control classes, among them the progress bar.
   InitCommonControls();
   WindowsPlatform platform(instance);
-  return RunUpdate(FromWide(commandLine), platform);
+  return RunUpdate(FromWide(commandLine), platform, ListPublicKeyText);
 }

@@ -30,9 +30,12 @@ class Platform {
 
   // Network. An empty list means that none was obtained.
   [[nodiscard]] virtual std::string FetchServerList(const std::u16string& url) = 0;
+  // expectedDigest: the SHA-256 (32 bytes) the stored body must have, or
+  // empty when the list gives none.
   [[nodiscard]] virtual bool DownloadFile(const std::u16string& url,
                                           const std::u16string& localPath,
-                                          const std::u16string& displayName) = 0;
+                                          const std::u16string& displayName,
+                                          const std::string& expectedDigest) = 0;
 
   // Processes: terminates running copies of the named executables and waits
   // for them; false when one is still running.

@@ -16,7 +16,8 @@ class WindowsPlatform final : public Platform {
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
   std::string FetchServerList(const std::u16string& url) override;
   bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                    const std::u16string& displayName) override;
+                    const std::u16string& displayName,
+                    const std::string& expectedDigest) override;
   bool CloseRunningApplications(const std::vector<std::u16string>& names) override;
   void ShowMessage(const std::u16string& text, const std::u16string& caption,
                    MessageIcon icon) override;

@@ -1,6 +1,7 @@
 #include "app/update_pass.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string_view>
 
@@ -11,6 +12,7 @@
 #include "base/decimal_text.h"
 #include "lists/ansi.h"
 #include "lists/info_file.h"
+#include "lists/list_digests.h"
 #include "lists/version_list.h"
 #include "process/executable_names.h"
 
@@ -30,10 +32,23 @@ struct DownloadOutcome {
   std::set<std::u16string> failedListedNames;
 };
 
+// The digests the server's list gives, under the names as the downloads
+// carry them.
+using ExpectedDigests = std::map<std::u16string, std::string>;
+
+ExpectedDigests ReadExpectedDigests(const std::string& serverText) {
+  ExpectedDigests digests;
+  for (auto& [name, digest] : ParseListDigests(serverText)) {
+    digests.insert_or_assign(AnsiToWide(name), std::move(digest));
+  }
+  return digests;
+}
+
 // Downloads every name in turn, while the overall label shows the 1-based
 // number of the file being fetched. No file is retried and a failure does not
 // stop the loop.
-DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads, Platform& platform,
+DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads,
+                            const ExpectedDigests& digests, Platform& platform,
                             const std::u16string& applicationDirectory) {
   const int total = static_cast<int>(downloads.size());
   platform.CreateProgressWindow();
@@ -45,11 +60,13 @@ DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads, Platfo
   for (const std::u16string& name : downloads) {
     const std::u16string localName = LocalFileName(name);
     platform.SetOverallProgressText(++started, total);
+    const auto digest = digests.find(name);
     // A name that cannot be stored where it belongs is never fetched; it fails.
     const bool stored =
         IsStorableName(localName, applicationDirectory) &&
         platform.DownloadFile(std::u16string(BaseUrl) + name,
-                              applicationDirectory + u"\\" + localName, localName);
+                              applicationDirectory + u"\\" + localName, localName,
+                              digest == digests.end() ? std::string() : digest->second);
     if (stored) {
       outcome.updated = true;
     } else {
@@ -95,7 +112,10 @@ bool RunUpdatePass(const std::string& serverText, Platform& platform, const AppP
                       [&platform](const std::u16string& path) { return platform.PathExists(path); });
 
   DownloadOutcome outcome;
-  if (!downloads.empty()) outcome = DownloadAll(downloads, platform, paths.applicationDirectory);
+  if (!downloads.empty()) {
+    outcome = DownloadAll(downloads, ReadExpectedDigests(serverText), platform,
+                          paths.applicationDirectory);
+  }
 
   if (!outcome.failedLocalNames.empty()) {
     platform.ShowMessage(FormatFailureSummary(outcome.failedLocalNames), kWarningCaption,

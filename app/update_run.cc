@@ -7,6 +7,7 @@
 #include "app/messages.h"
 #include "app/platform.h"
 #include "app/update_pass.h"
+#include "lists/list_signature.h"
 
 namespace {
 
@@ -43,9 +44,22 @@ int StartApplication(Platform& platform, const AppPaths& paths, const CommandLin
   return 0;
 }
 
+// The server's list, or empty when none was obtained. When a key must sign
+// it, the signature is fetched right after it under the same rules and a
+// list without a valid one counts as none: nothing is closed, fetched or
+// written on the word of a list that may not be the publisher's.
+std::string FetchAcceptedList(Platform& platform, std::string_view listPublicKeyText) {
+  std::string list = platform.FetchServerList(std::u16string(ServerListUrl));
+  if (list.empty() || listPublicKeyText.empty()) return list;
+  const std::string signature = platform.FetchServerList(std::u16string(ServerListSignatureUrl));
+  if (!IsListSignedBy(list, signature, listPublicKeyText)) return std::string();
+  return list;
+}
+
 }  // namespace
 
-int RunUpdate(std::u16string_view commandLine, Platform& platform) {
+int RunUpdate(std::u16string_view commandLine, Platform& platform,
+              std::string_view listPublicKeyText) {
   const CommandLineOptions options = ParseCommandLine(commandLine);
   const AppPaths paths = MakeAppPaths();
 
@@ -54,7 +68,7 @@ int RunUpdate(std::u16string_view commandLine, Platform& platform) {
     return 1;
   }
 
-  const std::string serverText = platform.FetchServerList(std::u16string(ServerListUrl));
+  const std::string serverText = FetchAcceptedList(platform, listPublicKeyText);
   if (serverText.empty()) return StartOffline(platform, paths, options);
 
   // A cancelled update has already told the user; nothing is started.

@@ -7,6 +7,9 @@
 
 class Platform;
 
-int RunUpdate(std::u16string_view commandLine, Platform& platform);
+// listPublicKeyText: the hex text of the key that must sign the server's
+// list (ListPublicKeyText), empty for a launcher whose list is not signed.
+int RunUpdate(std::u16string_view commandLine, Platform& platform,
+              std::string_view listPublicKeyText);
 
 #endif  // APP_UPDATE_RUN_H_

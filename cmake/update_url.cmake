@@ -21,4 +21,18 @@ if(UPDATE_BASE_URL MATCHES "\\.invalid[:/]")
   message(FATAL_ERROR "UPDATE_BASE_URL names the placeholder host '${UPDATE_BASE_URL}': ${UPDATE_URL_HINT}")
 endif()
 
+
+# A launcher built with the publisher's public key accepts a server list only
+# with a valid signature beside it (filelist.txt.sig). The key is the 128 hex
+# digits of its point X||Y, as the publisher's key generation prints it;
+# empty builds a launcher that fetches no signature.
+set(UPDATE_PUBLIC_KEY "" CACHE STRING "Public key (128 hex digits of X||Y) that must sign filelist.txt; empty for an unsigned list")
+if(NOT UPDATE_PUBLIC_KEY STREQUAL "" AND NOT UPDATE_PUBLIC_KEY MATCHES "^[0-9A-Fa-f]+$")
+  message(FATAL_ERROR "UPDATE_PUBLIC_KEY must be hex digits only (the X||Y point of a P-256 key)")
+endif()
+string(LENGTH "${UPDATE_PUBLIC_KEY}" update_public_key_length)
+if(NOT UPDATE_PUBLIC_KEY STREQUAL "" AND NOT update_public_key_length EQUAL 128)
+  message(FATAL_ERROR "UPDATE_PUBLIC_KEY has ${update_public_key_length} hex digits; a P-256 public key X||Y has 128")
+endif()
+
 configure_file(${CMAKE_SOURCE_DIR}/app/update_url.h.in ${CMAKE_BINARY_DIR}/generated/app/update_url.h @ONLY)

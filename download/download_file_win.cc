@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include "base/scoped_win.h"
+#include "base/sha256.h"
 #include "base/wide_string_win.h"
 #include "download/download_callback_win.h"
 #include "download/download_response.h"
@@ -85,6 +86,13 @@ bool TransferInto(const std::u16string& encodedUrl, const PartialDownload& file,
   return file.GetSize(&storedSize) && IsWholeSuccessfulBody(response, storedSize);
 }
 
+// True when no digest is expected or the stored body has the expected one.
+// A stale copy on a proxy and a body cut short without a length both end
+// here.
+bool HasDigest(const PartialDownload& file, const std::string& expectedDigest) {
+  return expectedDigest.empty() || Sha256OfFile(file.path()) == expectedDigest;
+}
+
 // Moves file over target. A read-only target is made writable for that and
 // stays so; its other attributes pass to the new file. A failed move leaves
 // the target as it was.
@@ -104,7 +112,7 @@ bool ReplaceTarget(PartialDownload& file, const std::u16string& target) {
 }  // namespace
 
 bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                  const std::u16string& displayName) {
+                  const std::u16string& displayName, const std::string& expectedDigest) {
   const size_t separator = localPath.find_last_of(kPathSeparators);
   if (separator != std::u16string::npos) {
     // CreateDirectories accepts a file of the folder's name, but nothing can
@@ -122,7 +130,8 @@ bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
   // The platform keeps a second full copy of the body in its cache until the
   // entry is deleted; the launcher never reads it again.
   DeleteUrlCacheEntryW(AsWide(encodedUrl));
-  return transferred && ReplaceTarget(download, localPath);
+  return transferred && HasDigest(download, expectedDigest) &&
+         ReplaceTarget(download, localPath);
 }
 
 bool CreateDirectories(const std::u16string& path) {

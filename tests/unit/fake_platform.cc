@@ -1,5 +1,6 @@
 #include "tests/unit/fake_platform.h"
 
+#include "base/hex_text.h"
 #include "publish/utf8.h"
 
 namespace {
@@ -39,13 +40,16 @@ void FakePlatform::WriteTextFile(const std::u16string& path, const std::string& 
 
 std::string FakePlatform::FetchServerList(const std::u16string& url) {
   calls.push_back("FetchServerList(" + Utf8(url) + ")");
-  return serverList;
+  return url.size() >= 4 && url.compare(url.size() - 4, 4, u".sig") == 0 ? serverSignature
+                                                                        : serverList;
 }
 
 bool FakePlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                                const std::u16string& displayName) {
+                                const std::u16string& displayName,
+                                const std::string& expectedDigest) {
+  const std::string digest = expectedDigest.empty() ? "" : "|sha256=" + EncodeHex(expectedDigest);
   calls.push_back("DownloadFile(" + Utf8(url) + "|" + Utf8(localPath) + "|" + Utf8(displayName) +
-                  ")");
+                  digest + ")");
   if (failingDownloads.count(url) > 0) return false;
   existingPaths.insert(localPath);
   return true;

@@ -20,6 +20,7 @@ class FakePlatform : public Platform {
   std::set<std::u16string> creatableDirectories;
   std::map<std::u16string, std::string> files;
   std::string serverList;
+  std::string serverSignature;  // answered for a URL ending in ".sig"
   std::set<std::u16string> failingDownloads;  // by URL
   bool closeResult = true;
 
@@ -32,7 +33,8 @@ class FakePlatform : public Platform {
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
   std::string FetchServerList(const std::u16string& url) override;
   bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                    const std::u16string& displayName) override;
+                    const std::u16string& displayName,
+                    const std::string& expectedDigest) override;
   bool CloseRunningApplications(const std::vector<std::u16string>& names) override;
   void ShowMessage(const std::u16string& text, const std::u16string& caption,
                    MessageIcon icon) override;

@@ -23,8 +23,10 @@ const std::string kFailureHeading = "다음 파일 다운로드에 실패했습�
 const std::u16string kFailureHeading16 = u"다음 파일 다운로드에 실패했습니다:\n\n";
 const std::string kCompletionBox = "ShowMessage(업데이트가 완료되었습니다. 프로그램을 재시작합니다|알림|64)";
 
-std::string Download(const std::string& listed, const std::string& stored) {
-  return "DownloadFile(" + kUrl + listed + "|C:\\corvane3\\" + stored + "|" + stored + ")";
+std::string Download(const std::string& listed, const std::string& stored,
+                     const std::string& digestHex = "") {
+  return "DownloadFile(" + kUrl + listed + "|C:\\corvane3\\" + stored + "|" + stored +
+         (digestHex.empty() ? "" : "|sha256=" + digestHex) + ")";
 }
 
 std::string WarningBox(const std::string& names) {
@@ -237,6 +239,34 @@ INSTANTIATE_TEST_SUITE_P(
                     UnsafeNameCase{std::string(300, 'n'), std::string(260, 'n') + "..."},
                     UnsafeNameCase{"", ""},
                     UnsafeNameCase{"\0hidden.dll"s, ""}));
+
+// The digest of the last line naming a file goes with its download; a file
+// without one is fetched as before. A hashed file that fails is handled like
+// any failure.
+TEST_F(UpdatePassTest, ListedDigestsTravelWithTheirDownloads) {
+  const std::string d1(64, '1');
+  const std::string d2(64, 'a');
+  FailDownloadOf(u"bad.dat");
+  platform.files[kLocalList] = "old|1\n";
+  EXPECT_TRUE(Run("plain.dat|1\n"
+                  "hashed.dat|1|" + d1 + "\r\n"
+                  "config.i.zip|2|" + d2 + "\n"
+                  "bad.dat|3|" + d2 + "\n"
+                  "later.dat|1|" + d1 + "\nlater.dat|2\n"
+                  "odd.dat|4|5\n"));
+  EXPECT_THAT(platform.CallsTo("DownloadFile"),
+              ElementsAre(Download("bad.dat", "bad.dat", d2),
+                          Download("config.i.zip", "config.ini", d2),
+                          Download("hashed.dat", "hashed.dat", d1),
+                          Download("later.dat", "later.dat"), Download("odd.dat", "odd.dat"),
+                          Download("plain.dat", "plain.dat")));
+  EXPECT_THAT(platform.CallsTo("ShowMessage"), ElementsAre(WarningBox("bad.dat\n"), kCompletionBox));
+  EXPECT_EQ(LocalList(), "plain.dat|1\n"
+                         "hashed.dat|1|" + d1 + "\r\n"
+                         "config.i.zip|2|" + d2 + "\n"
+                         "later.dat|1|" + d1 + "\nlater.dat|2\n"
+                         "odd.dat|4|5\n");
+}
 
 TEST_F(UpdatePassTest, NamesWindowsStoresInsideAreFetchedAsListed) {
   const std::string longest(247, 'n');

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "base/hex_text.h"
+#include "base/signing.h"
+#include "lists/list_signature.h"
 #include "tests/unit/fake_platform.h"
 
 namespace {
@@ -42,7 +45,7 @@ class UpdateRunTest : public testing::Test {
 
 TEST_F(UpdateRunTest, CreatesMissingDirectoryOrStopsWithError) {
   platform.existingPaths.clear();
-  EXPECT_EQ(RunUpdate(u"", platform), 1);
+  EXPECT_EQ(RunUpdate(u"", platform, ""), 1);
   EXPECT_THAT(VisibleCalls(),
               ElementsAre("MakeDirectory(" + kDirectory + ")",
                           "ShowMessage(설치 폴더를 생성할 수 없습니다.\n권한을 확인하세요.|오류|16)"));
@@ -51,7 +54,7 @@ TEST_F(UpdateRunTest, CreatesMissingDirectoryOrStopsWithError) {
   FakePlatform creatable;
   creatable.creatableDirectories.insert(kDirectory16);
   creatable.existingPaths.insert(kExecutable16);
-  EXPECT_EQ(RunUpdate(u"", creatable), 0);
+  EXPECT_EQ(RunUpdate(u"", creatable, ""), 0);
   EXPECT_THAT(creatable.CallsTo("FetchServerList"),
               ElementsAre("FetchServerList(https://update.test/cv3down/filelist.txt)"));
 }
@@ -59,13 +62,13 @@ TEST_F(UpdateRunTest, CreatesMissingDirectoryOrStopsWithError) {
 TEST_F(UpdateRunTest, OfflineStartsInstalledProgramIgnoringOverride) {
   platform.existingPaths.insert(kExecutable16);
   platform.existingPaths.insert(u"D:\\other.exe");
-  EXPECT_EQ(RunUpdate(u"D:\\other.exe /updated", platform), 0);
+  EXPECT_EQ(RunUpdate(u"D:\\other.exe /updated", platform, ""), 0);
   EXPECT_THAT(VisibleCalls(),
               ElementsAre("StartProgram(" + kExecutable + "|/updated|" + kDirectory + ")"));
 }
 
 TEST_F(UpdateRunTest, OfflineWithoutProgramShowsServerError) {
-  EXPECT_EQ(RunUpdate(u"", platform), 1);
+  EXPECT_EQ(RunUpdate(u"", platform, ""), 1);
   EXPECT_THAT(VisibleCalls(),
               ElementsAre("ShowMessage(서버에 연결할 수 없습니다.\n인터넷 연결을 확인하세요.|오류|16)"));
 }
@@ -73,7 +76,7 @@ TEST_F(UpdateRunTest, OfflineWithoutProgramShowsServerError) {
 TEST_F(UpdateRunTest, OnlineWritesShortcutThenStartsProgram) {
   ServeUpToDateList();
   platform.existingPaths.insert(kExecutable16);
-  EXPECT_EQ(RunUpdate(u"/updated", platform), 0);
+  EXPECT_EQ(RunUpdate(u"/updated", platform, ""), 0);
   EXPECT_THAT(VisibleCalls(),
               ElementsAre("CreateDesktopShortcut(" + kExecutable + "|" + kDirectory + "|" +
                               kExecutable + ")",
@@ -83,7 +86,7 @@ TEST_F(UpdateRunTest, OnlineWritesShortcutThenStartsProgram) {
 TEST_F(UpdateRunTest, OverrideIsStartedAndGivesOnlyTheIcon) {
   ServeUpToDateList();
   platform.existingPaths.insert(u"D:\\tool.exe");
-  EXPECT_EQ(RunUpdate(u"\"D:\\tool.exe\"", platform), 0);
+  EXPECT_EQ(RunUpdate(u"\"D:\\tool.exe\"", platform, ""), 0);
   EXPECT_THAT(VisibleCalls(),
               ElementsAre("CreateDesktopShortcut(" + kExecutable + "|" + kDirectory +
                               "|D:\\tool.exe)",
@@ -94,7 +97,7 @@ TEST_F(UpdateRunTest, MissingProgramWritesShortcutFirstThenTellsUser) {
   ServeUpToDateList();
   platform.existingPaths.insert(kExecutable16);
   // "/UPDATED" is not the switch, so it names a program that does not exist.
-  EXPECT_EQ(RunUpdate(u"/UPDATED", platform), 1);
+  EXPECT_EQ(RunUpdate(u"/UPDATED", platform, ""), 1);
   EXPECT_THAT(VisibleCalls(),
               ElementsAre("CreateDesktopShortcut(" + kExecutable + "|" + kDirectory + "|" +
                               kExecutable + ")",
@@ -105,8 +108,63 @@ TEST_F(UpdateRunTest, CancelledUpdateStartsNothing) {
   platform.serverList = "crv3v2.exe|1\n";
   platform.existingPaths.insert(kExecutable16);
   platform.closeResult = false;
-  EXPECT_EQ(RunUpdate(u"/updated", platform), 0);
+  EXPECT_EQ(RunUpdate(u"/updated", platform, ""), 0);
   EXPECT_THAT(VisibleCalls(), ElementsAre("ShowMessage(업데이트를 취소했습니다.|알림|64)"));
+}
+
+// A launcher that carries a key takes the list only with a valid signature
+// fetched right after it; anything else is the offline path, before any
+// running program is closed or any file is read or written.
+TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
+  const SigningKeyPair pair = GenerateSigningKeyPair().value();
+  const SigningKeyPair other = GenerateSigningKeyPair().value();
+  const std::string key = EncodeHex(pair.publicKey);
+  const std::string list = "a.dat|1|" + std::string(64, 'c') + "\n";
+  const std::string valid = FormatSignatureFile(SignMessage(pair.privateKeyPem, list));
+  const std::string fetchList = "FetchServerList(https://update.test/cv3down/filelist.txt)";
+  const std::string fetchSignature = "FetchServerList(https://update.test/cv3down/filelist.txt.sig)";
+  const struct {
+    const char* what;
+    std::string served, signature;
+    bool accepted;
+  } cases[] = {
+      {"valid", list, valid, true},
+      {"one changed byte", "a.dat|2|" + std::string(64, 'c') + "\n", valid, false},
+      {"missing", list, "", false},
+      {"another key", list, FormatSignatureFile(SignMessage(other.privateKeyPem, list)), false},
+      {"truncated", list, valid.substr(0, 64), false},
+  };
+  for (const auto& c : cases) {
+    FakePlatform signedRun;
+    signedRun.existingPaths = {kDirectory16, kExecutable16};
+    signedRun.serverList = c.served;
+    signedRun.serverSignature = c.signature;
+    EXPECT_EQ(RunUpdate(u"", signedRun, key), 0);
+    if (c.accepted) {
+      EXPECT_THAT(signedRun.CallsTo("FetchServerList"), ElementsAre(fetchList, fetchSignature));
+      EXPECT_EQ(signedRun.CallsTo("DownloadFile").size(), 1u);
+    } else {
+      EXPECT_THAT(signedRun.calls,
+                  ElementsAre("PathExists(" + kDirectory + ")", fetchList, fetchSignature,
+                              "PathExists(" + kExecutable + ")",
+                              "StartProgram(" + kExecutable + "||" + kDirectory + ")"))
+          << c.what;
+    }
+  }
+}
+
+TEST_F(UpdateRunTest, NoSignatureIsFetchedWithoutAKeyOrAList) {
+  ServeUpToDateList();
+  platform.serverSignature = "not a signature";
+  platform.existingPaths.insert(kExecutable16);
+  EXPECT_EQ(RunUpdate(u"", platform, ""), 0);
+  EXPECT_EQ(platform.CallsTo("FetchServerList").size(), 1u);
+  EXPECT_EQ(platform.CallsTo("StartProgram").size(), 1u);
+
+  FakePlatform offline;
+  offline.existingPaths = {kDirectory16, kExecutable16};
+  EXPECT_EQ(RunUpdate(u"", offline, std::string(128, 'a')), 0);
+  EXPECT_EQ(offline.CallsTo("FetchServerList").size(), 1u);
 }
 
 }  // namespace

@@ -1,19 +1,27 @@
 // Drives DownloadFile and the progress window the way the update pass does,
 // for checks under Wine:
-//   download_probe [--no-window] URL LOCAL_PATH DISPLAY_NAME [URL LOCAL_PATH DISPLAY_NAME]...
+//   download_probe [--bare | --no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME [DIGEST] ...
+// --bare calls URLDownloadToFileW alone for each file (no callback, no
+// staging, no checks): the floor of the platform's URL services.
+// With --digests every file carries a fourth argument, the SHA-256 its body
+// must have as 64 hex digits.
 // Prints one line per file, "k/n ok" or "k/n failed", and then the status
 // label's last text as UTF-8. Exit code 0 when every file was stored, 1 when
 // one failed, 2 on bad arguments.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <urlmon.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/hex_text.h"
 #include "base/wide_string_win.h"
 #include "download/download_file.h"
+#include "download/url_encode.h"
 #include "ui/progress_window_win.h"
 
 namespace {
@@ -22,6 +30,7 @@ struct FileToFetch {
   std::u16string url;
   std::u16string localPath;
   std::u16string displayName;
+  std::string expectedDigest;
 };
 
 std::string Utf8(const std::u16string& text) {
@@ -38,13 +47,20 @@ std::u16string WindowText(HWND window) {
   return FromWide(text);
 }
 
-bool FetchAll(const std::vector<FileToFetch>& files) {
+bool FetchBare(const FileToFetch& file) {
+  return URLDownloadToFileW(nullptr, AsWide(UrlEncode(file.url)), AsWide(file.localPath), 0,
+                            nullptr) == S_OK;
+}
+
+bool FetchAll(const std::vector<FileToFetch>& files, bool bare) {
   const int total = static_cast<int>(files.size());
   bool allStored = true;
   for (int k = 1; k <= total; ++k) {
     const FileToFetch& file = files[k - 1];
     SetOverallProgressText(k, total);
-    const bool stored = DownloadFile(file.url, file.localPath, file.displayName);
+    const bool stored =
+        bare ? FetchBare(file)
+             : DownloadFile(file.url, file.localPath, file.displayName, file.expectedDigest);
     ResetProgressBar();
     std::printf("%d/%d %s\n", k, total, stored ? "ok" : "failed");
     std::fflush(stdout);
@@ -57,16 +73,27 @@ bool FetchAll(const std::vector<FileToFetch>& files) {
 
 int wmain(int argc, wchar_t** argv) {
   int first = 1;
-  const bool withWindow = !(argc > 1 && std::wstring(argv[1]) == L"--no-window");
+  const bool bare = argc > 1 && std::wstring(argv[1]) == L"--bare";
+  const bool withWindow = !bare && !(argc > 1 && std::wstring(argv[1]) == L"--no-window");
   if (!withWindow) ++first;
-  if (argc - first < 3 || (argc - first) % 3 != 0) {
-    std::fprintf(stderr, "usage: download_probe [--no-window] URL LOCAL_PATH DISPLAY_NAME ...\n");
+  const bool withDigests = argc > first && std::wstring(argv[first]) == L"--digests";
+  if (withDigests) ++first;
+  const int perFile = withDigests ? 4 : 3;
+  if (argc - first < perFile || (argc - first) % perFile != 0) {
+    std::fprintf(stderr,
+                 "usage: download_probe [--bare | --no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME "
+                 "[DIGEST] ...\n");
     return 2;
   }
   std::vector<FileToFetch> files;
   std::vector<std::u16string> names;
-  for (int i = first; i < argc; i += 3) {
-    files.push_back({FromWide(argv[i]), FromWide(argv[i + 1]), FromWide(argv[i + 2])});
+  for (int i = first; i < argc; i += perFile) {
+    files.push_back({FromWide(argv[i]), FromWide(argv[i + 1]), FromWide(argv[i + 2]), ""});
+    if (withDigests) {
+      const std::optional<std::string> digest = DecodeHex(Utf8(FromWide(argv[i + 3])));
+      if (!digest) return 2;
+      files.back().expectedDigest = *digest;
+    }
     names.push_back(files.back().displayName);
   }
 
@@ -76,7 +103,7 @@ int wmain(int argc, wchar_t** argv) {
     SetFileListText(names);
     SetOverallProgressText(0, static_cast<int>(files.size()));
   }
-  const bool allStored = FetchAll(files);
+  const bool allStored = FetchAll(files, bare);
   // The status label is the control created right after the file list.
   const HWND window = FindWindowW(L"DownloadProgressClass", nullptr);
   if (window != nullptr) {

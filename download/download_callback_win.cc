@@ -16,12 +16,15 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
       : name(displayName), response(responseOut) {}
 
   // IBindStatusCallback
-  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG,
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                        LPCWSTR) override {
     if (progressMax != 0) response->lastAnnouncedSize = progressMax;
     if (progressMax == 0) return S_OK;
     if (!ShowDownloadProgress(name, DownloadPercentage(progress, progressMax))) return S_OK;
-    PumpWaitingMessages();
+    // Wine's URLDownloadToFileW records the cache file it copies the body
+    // from only after this report returns; dispatching its pending
+    // end-of-transfer task here would end the transfer with S_OK and no file.
+    if (statusCode != BINDSTATUS_CACHEFILENAMEAVAILABLE) PumpWaitingMessages();
     return S_OK;
   }
 

@@ -7,11 +7,11 @@
 
 #include "base/scoped_win.h"
 #include "base/sha256.h"
+#include "base/staging_path.h"
 #include "base/wide_string_win.h"
 #include "download/download_callback_win.h"
 #include "download/download_response.h"
 #include "download/url_encode.h"
-#include "base/staging_path.h"
 
 namespace {
 

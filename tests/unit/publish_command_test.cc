@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/sha256.h"
+#include "lists/list_digests.h"
 #include "publish/code_page.h"
 #include "publish/command.h"
 #include "publish/file_system.h"
@@ -40,6 +42,19 @@ struct FailingCopies : DiskFileSystem {
 };
 
 std::string Cp949(const char* utf8) { return EncodeCodePage949(*FromUtf8(utf8)).value(); }
+
+// The list as "name|version" lines, for comparing versions; the digests are
+// checked on their own.
+std::string WithoutDigests(const std::string& list) {
+  std::string text;
+  for (size_t at = 0; at < list.size();) {
+    const size_t end = list.find("\r\n", at);
+    const std::string line = list.substr(at, end - at);
+    text += line.substr(0, line.rfind('|')) + "\r\n";
+    at = end + 2;
+  }
+  return text;
+}
 
 class PublishCommandTest : public ::testing::Test {
  protected:
@@ -107,9 +122,16 @@ TEST_F(PublishCommandTest, FirstReleaseServesEveryFileAndListsThemInByteOrder) {
   Tree expected = kRelease;
   expected.erase("config.ini");
   expected["config.i.zip"] = kRelease.at("config.ini");
-  expected["filelist.txt"] = "Zeta.dll|1\r\nconfig.i.zip|1\r\ncrv3v2.exe|1\r\n"
-                             "data/maps/one.dat|1\r\n" + Cp949("도움말/안내.txt") + "|1\r\n";
-  EXPECT_EQ(Read("served"), expected);
+  Tree served = Read("served");
+  EXPECT_EQ(WithoutDigests(served.at("filelist.txt")),
+            "Zeta.dll|1\r\nconfig.i.zip|1\r\ncrv3v2.exe|1\r\ndata/maps/one.dat|1\r\n" +
+                Cp949("도움말/안내.txt") + "|1\r\n");
+  // Every line carries the digest of the served body, as the launcher reads it.
+  ListDigests digests;
+  for (const auto& [name, bytes] : expected) digests[Cp949(name.c_str())] = Sha256Of(bytes);
+  EXPECT_EQ(ParseListDigests(served.at("filelist.txt")), digests);
+  served.erase("filelist.txt");
+  EXPECT_EQ(served, expected);
   EXPECT_THAT(console_.err, IsEmpty());
   EXPECT_THAT(console_.out, ElementsAre(HasSubstr("5 new or changed at version 1")));
   EXPECT_FALSE(fs::exists(Path("served.crv3publish")));
@@ -120,7 +142,7 @@ TEST_F(PublishCommandTest, FirstReleaseServesEveryFileAndListsThemInByteOrder) {
 TEST_F(PublishCommandTest, KeepIniServesIniFilesUnderTheirOwnName) {
   Write("release", {{"crv3v2.exe", "x"}, {"a.ini", "i"}});
   ASSERT_EQ(Run({"release", "--out", "served", "--keep-ini"}), kExitOk);
-  EXPECT_EQ(Read("served").at("filelist.txt"), "a.ini|1\r\ncrv3v2.exe|1\r\n");
+  EXPECT_EQ(WithoutDigests(Read("served").at("filelist.txt")), "a.ini|1\r\ncrv3v2.exe|1\r\n");
 }
 
 TEST_F(PublishCommandTest, UpdateInPlaceRaisesOnlyTheChangedFileInASubfolder) {
@@ -132,7 +154,7 @@ TEST_F(PublishCommandTest, UpdateInPlaceRaisesOnlyTheChangedFileInASubfolder) {
   ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served"}), kExitOk);
 
   const Tree served = Read("served");
-  EXPECT_EQ(served.at("filelist.txt"),
+  EXPECT_EQ(WithoutDigests(served.at("filelist.txt")),
             "config.i.zip|4\r\ncrv3v2.exe|4\r\ndata/maps/one.dat|5\r\n" +
                 Cp949("도움말/안내.txt") + "|4\r\n");
   EXPECT_EQ(served.at("data/maps/one.dat"), "new maps");
@@ -148,7 +170,7 @@ TEST_F(PublishCommandTest, UpdateIntoANewFolderComparesWithThePreviousOne) {
 
   ASSERT_EQ(Run({"release", "--out", "v2", "--previous", "v1", "--release", "9"}), kExitOk);
 
-  EXPECT_THAT(Read("v2").at("filelist.txt"), HasSubstr("config.i.zip|9\r\ncrv3v2.exe|1\r\n"));
+  EXPECT_THAT(WithoutDigests(Read("v2").at("filelist.txt")), HasSubstr("config.i.zip|9\r\ncrv3v2.exe|1\r\n"));
   EXPECT_EQ(Read("v2").at("config.i.zip"), "[a]\r\nb=2\r\n");
   EXPECT_EQ(Read("v2").size(), 6u);
 }
@@ -163,7 +185,7 @@ TEST_F(PublishCommandTest, FinishesAPublicationThatWasStoppedWhilePutInPlace) {
 
   // The finished publication is the previous one: the release's crv3v2.exe
   // differs from it and gets version 3.
-  EXPECT_THAT(Read("served").at("filelist.txt"), HasSubstr("crv3v2.exe|3\r\n"));
+  EXPECT_THAT(WithoutDigests(Read("served").at("filelist.txt")), HasSubstr("crv3v2.exe|3\r\n"));
   EXPECT_THAT(console_.err, ElementsAre(HasSubstr("finished the interrupted publication")));
 }
 

@@ -68,7 +68,7 @@ def main():
     served = str(WORK / "served")
     republish = timed([str(PUBLISHER), str(release), "--out", served, "--previous", served])
     listed = (WORK / "served" / "filelist.txt").read_bytes().decode("cp949").splitlines()
-    changed = [line for line in listed if line.endswith("|2")]
+    changed = [line for line in listed if line.split("|")[1] == "2"]
 
     print(f"release: {FILES} files, {TOTAL_BYTES / 2**20:.0f} MB, in {release}")
     print(f"cp -r twice:                          {copy_twice:7.3f} s "

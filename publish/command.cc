@@ -3,14 +3,17 @@
 #include <limits>
 #include <optional>
 
+#include "lists/list_signature.h"
 #include "publish/publisher.h"
+#include "publish/signing_key.h"
 #include "publish/utf8.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: crv3publish RELEASE_DIR --out SERVED_DIR [--previous PREVIOUS_SERVED_DIR] "
-    "[--release N] [--keep-ini] | crv3publish verify SERVED_DIR";
+    "[--release N] [--keep-ini] [--key PRIVATE_KEY_FILE] | crv3publish verify SERVED_DIR "
+    "[--public-key HEX] | crv3publish keygen PRIVATE_KEY_FILE";
 
 // A whole number from 1 up, nothing else.
 std::optional<int64_t> ParseReleaseNumber(const std::u16string& text) {
@@ -34,7 +37,8 @@ std::optional<PublishOptions> ParseOptions(const std::vector<std::u16string>& ar
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::u16string& argument = arguments[i];
     const bool takesValue =
-        argument == u"--out" || argument == u"--previous" || argument == u"--release";
+        argument == u"--out" || argument == u"--previous" || argument == u"--release" ||
+        argument == u"--key";
     if (takesValue && i + 1 == arguments.size()) {
       problem = ToUtf8(argument) + " needs a value";
       return std::nullopt;
@@ -50,6 +54,8 @@ std::optional<PublishOptions> ParseOptions(const std::vector<std::u16string>& ar
         problem = "--release " + ToUtf8(arguments[i]) + ": not a whole number from 1 up";
         return std::nullopt;
       }
+    } else if (argument == u"--key") {
+      options.keyFile = arguments[++i];
     } else if (argument == u"--keep-ini") {
       options.serveIniAsZip = false;
     } else if (argument.rfind(u"--", 0) == 0 || haveRelease) {
@@ -84,11 +90,25 @@ int RunPublishCommand(const std::vector<std::u16string>& arguments, FileSystem& 
     return kExitOk;
   }
   if (!arguments.empty() && arguments[0] == u"verify") {
-    if (arguments.size() != 2) {
-      console.Err(std::string("error: verify takes one folder; ") + kUsage);
+    const bool withKey = arguments.size() == 4 && arguments[2] == u"--public-key";
+    if (arguments.size() != 2 && !withKey) {
+      console.Err(std::string("error: verify takes one folder and --public-key HEX; ") + kUsage);
       return kExitError;
     }
-    return Report(Verify(arguments[1], files), console);
+    const std::optional<std::string> key =
+        withKey ? std::optional<std::string>(ToUtf8(arguments[3])) : std::nullopt;
+    if (key && ParsePublicKeyText(*key).empty()) {
+      console.Err("error: --public-key " + *key + ": not 128 hex digits");
+      return kExitError;
+    }
+    return Report(Verify(arguments[1], key, files), console);
+  }
+  if (!arguments.empty() && arguments[0] == u"keygen") {
+    if (arguments.size() != 2) {
+      console.Err(std::string("error: keygen takes one file name; ") + kUsage);
+      return kExitError;
+    }
+    return Report(GenerateKeyFiles(arguments[1], files), console);
   }
   std::string problem;
   const std::optional<PublishOptions> options = ParseOptions(arguments, problem);

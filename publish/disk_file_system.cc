@@ -4,6 +4,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "base/sha256.h"
 #include "publish/file_system.h"
 #include "publish/native_path.h"
 #include "publish/utf8.h"
@@ -135,6 +136,18 @@ bool DiskFileSystem::SameBytes(const std::u16string& a, const std::u16string& b)
   return first.eof() && second.eof();
 }
 
+std::string DiskFileSystem::DigestOf(const std::u16string& path) {
+  std::ifstream file(ToNativePath(path), std::ios::binary);
+  if (!file) return std::string();
+  Sha256Hasher hasher;
+  std::string chunk(kChunk, '\0');
+  while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
+    if (!hasher.Add(std::string_view(chunk.data(), static_cast<size_t>(file.gcount())))) break;
+  }
+  std::string digest = hasher.Finish();
+  return file.bad() ? std::string() : digest;
+}
+
 bool DiskFileSystem::CopyFile(const std::u16string& from, const std::u16string& to) {
   const fs::path target = ToNativePath(to);
   std::error_code error;
@@ -150,6 +163,11 @@ bool DiskFileSystem::WriteFile(const std::u16string& path, const std::string& by
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   file.close();
   return !file.fail();
+}
+
+bool DiskFileSystem::WriteNewPrivateFile(const std::u16string& path, const std::string& bytes) {
+  const fs::path target = ToNativePath(path);
+  return MakeParent(target) && WriteNewOwnerOnlyFile(target, bytes);
 }
 
 bool DiskFileSystem::Move(const std::u16string& from, const std::u16string& to) {

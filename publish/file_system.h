@@ -34,10 +34,15 @@ class FileSystem {
   virtual std::optional<std::string> ReadFile(const std::u16string& path) = 0;
   // False also when either file cannot be read.
   virtual bool SameBytes(const std::u16string& a, const std::u16string& b) = 0;
+  // The file's SHA-256 (32 bytes); empty when it cannot be read.
+  virtual std::string DigestOf(const std::u16string& path) = 0;
 
   // These create the folders the target needs and report failure as false.
   virtual bool CopyFile(const std::u16string& from, const std::u16string& to) = 0;
   virtual bool WriteFile(const std::u16string& path, const std::string& bytes) = 0;
+  // Creates a file that did not exist, readable only by its owner where the
+  // host has such permissions; false when the path is taken.
+  virtual bool WriteNewPrivateFile(const std::u16string& path, const std::string& bytes) = 0;
   // Replaces a file at `to` in one step; moves a folder only to a free place.
   virtual bool Move(const std::u16string& from, const std::u16string& to) = 0;
   virtual bool RemoveAll(const std::u16string& path) = 0;
@@ -52,8 +57,10 @@ class DiskFileSystem : public FileSystem {
   bool SameFolder(const std::u16string& a, const std::u16string& b) override;
   std::optional<std::string> ReadFile(const std::u16string& path) override;
   bool SameBytes(const std::u16string& a, const std::u16string& b) override;
+  std::string DigestOf(const std::u16string& path) override;
   bool CopyFile(const std::u16string& from, const std::u16string& to) override;
   bool WriteFile(const std::u16string& path, const std::string& bytes) override;
+  bool WriteNewPrivateFile(const std::u16string& path, const std::string& bytes) override;
   bool Move(const std::u16string& from, const std::u16string& to) override;
   bool RemoveAll(const std::u16string& path) override;
 };

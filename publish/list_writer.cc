@@ -1,7 +1,9 @@
 #include "publish/list_writer.h"
 
+#include "base/hex_text.h"
+
 std::string FormatListLine(const std::string& name, const ListEntry& entry) {
-  return name + "|" + std::to_string(entry.version) + "\r\n";
+  return name + "|" + std::to_string(entry.version) + "|" + EncodeHex(entry.digest) + "\r\n";
 }
 
 std::string WriteListText(const PublishedList& list) {
@@ -11,6 +13,6 @@ std::string WriteListText(const PublishedList& list) {
 }
 
 bool ReadsBackAsListName(const std::string& name) {
-  const ListEntry probe{1};
+  const ListEntry probe{1, std::string(32, '\0')};
   return ParseVersionList(FormatListLine(name, probe)) == VersionList{{name, probe.version}};
 }

@@ -1,5 +1,6 @@
-// Writes the version list the launcher reads: one "name|version" line per
-// file, CR LF line ends, in the byte order of the launcher's VersionList.
+// Writes the version list the launcher reads: one "name|version|sha256" line
+// per file (the digest as 64 lower-case hex digits, lists/list_digests.h),
+// CR LF line ends, in the byte order of the launcher's VersionList.
 #ifndef PUBLISH_LIST_WRITER_H_
 #define PUBLISH_LIST_WRITER_H_
 
@@ -13,6 +14,7 @@
 // appended after the version, where the launcher's number reading stops.
 struct ListEntry {
   int64_t version = 0;
+  std::string digest;  // SHA-256 of the served body, 32 bytes
 };
 
 // Keyed by the name's code page 949 bytes, ordered as the launcher orders them.

@@ -1,5 +1,8 @@
 #include "publish/native_path.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "publish/utf8.h"
 
 std::filesystem::path ToNativePath(const std::u16string& path) {
@@ -8,4 +11,16 @@ std::filesystem::path ToNativePath(const std::u16string& path) {
 
 std::optional<std::u16string> FromNativePath(const std::filesystem::path& path) {
   return FromUtf8(path.native());
+}
+
+bool WriteNewOwnerOnlyFile(const std::filesystem::path& path, const std::string& bytes) {
+  const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (file < 0) return false;
+  size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t step = write(file, bytes.data() + written, bytes.size() - written);
+    if (step <= 0) break;
+    written += static_cast<size_t>(step);
+  }
+  return close(file) == 0 && written == bytes.size();
 }

@@ -1,5 +1,9 @@
 #include "publish/native_path.h"
 
+#include <windows.h>
+
+#include "base/scoped_win.h"
+
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows paths are UTF-16 units");
 
 std::filesystem::path ToNativePath(const std::u16string& path) {
@@ -9,4 +13,13 @@ std::filesystem::path ToNativePath(const std::u16string& path) {
 std::optional<std::u16string> FromNativePath(const std::filesystem::path& path) {
   const std::wstring& wide = path.native();
   return std::u16string(wide.begin(), wide.end());
+}
+
+bool WriteNewOwnerOnlyFile(const std::filesystem::path& path, const std::string& bytes) {
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file.IsValid() &&
+         WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
 }

@@ -8,8 +8,11 @@
 #include "app/update_selection.h"
 #include "process/executable_names.h"
 #include "publish/code_page.h"
+#include "lists/list_digests.h"
+#include "lists/list_signature.h"
 #include "publish/list_writer.h"
 #include "publish/release_names.h"
+#include "publish/signing_key.h"
 #include "publish/utf8.h"
 #include "publish/versions.h"
 
@@ -37,6 +40,10 @@ std::u16string Join(const std::u16string& folder, const std::u16string& name) {
 
 std::u16string ListPathIn(const std::u16string& folder) {
   return Join(folder, std::u16string(kListFile));
+}
+
+std::u16string SignaturePathIn(const std::u16string& folder) {
+  return ListPathIn(folder) + std::u16string(kSignatureFileEnding);
 }
 
 std::string Shown(const std::u16string& path) { return ToUtf8(path); }
@@ -81,7 +88,7 @@ struct ReleaseFile {
   PublishedName name;
   uint64_t size = 0;
   bool unchanged = false;
-  int64_t version = 0;
+  std::string digest;
 };
 
 void CheckFolders(const PublishOptions& options, FileSystem& files, Outcome& outcome) {
@@ -147,22 +154,30 @@ void FinishInterruptedPublication(const std::u16string& served, FileSystem& file
   }
 }
 
-// Marks the files whose bytes equal their served copy in the previous publication.
-void CompareWithPrevious(std::vector<ReleaseFile>& release, const PublishOptions& options,
-                         const VersionList& previous, FileSystem& files,
-                         const ProgressLine& line, uint64_t totalBytes) {
-  if (!options.previousFolder) return;
-  Progress progress("comparing", release.size(), totalBytes, line);
+// Hashes every file and marks those whose bytes equal their served copy in
+// the previous publication.
+void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& options,
+                 const VersionList& previous, FileSystem& files, const ProgressLine& line,
+                 uint64_t totalBytes, Outcome& outcome) {
+  Progress progress("reading", release.size(), totalBytes, line);
   for (ReleaseFile& file : release) {
-    file.unchanged = previous.count(file.name.listName) &&
-                     files.SameBytes(Join(options.releaseFolder, file.name.releaseName),
-                                     Join(*options.previousFolder, file.name.servedName));
+    const std::u16string path = Join(options.releaseFolder, file.name.releaseName);
+    file.digest = files.DigestOf(path);
+    if (file.digest.empty()) outcome.errors.push_back(Shown(path) + ": cannot be read");
+    file.unchanged = options.previousFolder && previous.count(file.name.listName) &&
+                     files.SameBytes(path, Join(*options.previousFolder, file.name.servedName));
     progress.Done(file.size);
   }
 }
 
 void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& list,
-                 const VersionList& previous, const std::string& listText, Outcome& outcome) {
+                 const VersionList& previous, const std::string& listText,
+                 const PublishOptions& options, FileSystem& files, Outcome& outcome) {
+  if (!options.keyFile && files.KindOf(SignaturePathIn(options.servedFolder)) != PathKind::kMissing) {
+    outcome.warnings.push_back(Shown(SignaturePathIn(options.servedFolder)) +
+                               ": left from a signed publication and does not sign the new list; "
+                               "launchers built with a key take it as no list (sign with --key)");
+  }
   bool hasExecutable = false;
   for (const ReleaseFile& file : release) {
     hasExecutable |= EqualsIgnoringAsciiCase<char16_t>(file.name.releaseName, ExecutableName);
@@ -190,10 +205,12 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
 }
 
 // Writes the publication into the staging folder: every file that is not
-// already in place, then the list, which marks it complete.
+// already in place and the list's signature, then the list, which marks it
+// complete (PutInPlace moves it last, so a list never stands beside an older
+// signature).
 bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& options,
-           const std::string& listText, bool inPlace, uint64_t totalBytes, FileSystem& files,
-           const ProgressLine& line, Outcome& outcome) {
+           const std::string& listText, const std::string& signatureText, bool inPlace,
+           uint64_t totalBytes, FileSystem& files, const ProgressLine& line, Outcome& outcome) {
   const std::u16string staging = StagingFolderOf(options.servedFolder);
   Progress progress("writing", release.size(), totalBytes, line);
   for (const ReleaseFile& file : release) {
@@ -205,12 +222,29 @@ bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& option
     }
     progress.Done(file.size);
   }
+  if (outcome.errors.empty() && !signatureText.empty() &&
+      !files.WriteFile(SignaturePathIn(staging), signatureText)) {
+    outcome.errors.push_back(Shown(SignaturePathIn(staging)) + ": cannot write it");
+  }
   if (outcome.errors.empty() && !files.WriteFile(ListPathIn(staging), listText)) {
     outcome.errors.push_back(Shown(ListPathIn(staging)) + ": cannot write it");
   }
   if (outcome.errors.empty()) return true;
   files.RemoveAll(staging);
   return false;
+}
+
+// One error when filelist.txt.sig does not sign listText with the key.
+void VerifySignatureFile(const std::u16string& servedFolder, const std::string& listText,
+                         const std::string& publicKeyText, FileSystem& files, Outcome& outcome) {
+  const std::u16string path = SignaturePathIn(servedFolder);
+  const std::optional<std::string> signatureText = files.ReadFile(path);
+  if (!signatureText) {
+    outcome.errors.push_back(Shown(path) + ": cannot be read");
+  } else if (!IsListSignedBy(listText, *signatureText, publicKeyText)) {
+    outcome.errors.push_back(Shown(path) + ": not a signature of " + Shown(ListPathIn(servedFolder)) +
+                             " by this key");
+  }
 }
 
 }  // namespace
@@ -225,6 +259,14 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   Outcome outcome;
   CheckFolders(options, files, outcome);
   if (!outcome.errors.empty()) return outcome;
+  std::optional<std::string> key;
+  if (options.keyFile) {
+    std::vector<std::u16string> published = {options.releaseFolder, options.servedFolder,
+                                             StagingFolderOf(options.servedFolder)};
+    if (options.previousFolder) published.push_back(*options.previousFolder);
+    key = LoadSigningKey(*options.keyFile, published, files, outcome);
+    if (!key) return outcome;
+  }
   FinishInterruptedPublication(options.servedFolder, files, outcome);
   if (!outcome.errors.empty()) return outcome;
 
@@ -243,12 +285,13 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   if (!outcome.errors.empty()) return outcome;
 
   std::vector<ReleaseFile> release;
-  for (size_t i = 0; i < found.size(); ++i) release.push_back({check.names[i], found[i].size});
+  for (size_t i = 0; i < found.size(); ++i) release.push_back({check.names[i], found[i].size, false, {}});
   const VersionList previous =
       options.previousFolder
           ? ParseVersionList(files.ReadFile(ListPathIn(*options.previousFolder)).value_or(""))
           : VersionList();
-  CompareWithPrevious(release, options, previous, files, progress, totalBytes);
+  ReadRelease(release, options, previous, files, progress, totalBytes, outcome);
+  if (!outcome.errors.empty()) return outcome;
 
   std::vector<VersionRequest> requests;
   for (const ReleaseFile& file : release) {
@@ -261,16 +304,22 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   PublishedList list;
   size_t changed = 0;
   for (size_t i = 0; i < release.size(); ++i) {
-    list[release[i].name.listName] = ListEntry{assignment.versions[i]};
+    list[release[i].name.listName] = ListEntry{assignment.versions[i], release[i].digest};
     changed += release[i].unchanged ? 0 : 1;
   }
   const std::string listText = WriteListText(list);
-  AddWarnings(release, list, previous, listText, outcome);
+  const std::string signatureText = key ? SignatureFileFor(listText, *key) : std::string();
+  if (key && signatureText.empty()) {
+    outcome.errors.push_back(Shown(*options.keyFile) + ": signing the list failed");
+    return outcome;
+  }
+  AddWarnings(release, list, previous, listText, options, files, outcome);
 
   const bool inPlace = options.previousFolder &&
                        files.KindOf(options.servedFolder) == PathKind::kFolder &&
                        files.SameFolder(*options.previousFolder, options.servedFolder);
-  if (!Stage(release, options, listText, inPlace, totalBytes, files, progress, outcome) ||
+  if (!Stage(release, options, listText, signatureText, inPlace, totalBytes, files, progress,
+             outcome) ||
       !PutInPlace(StagingFolderOf(options.servedFolder), options.servedFolder, files, outcome)) {
     return outcome;
   }
@@ -282,7 +331,8 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   return outcome;
 }
 
-Outcome Verify(const std::u16string& servedFolder, FileSystem& files) {
+Outcome Verify(const std::u16string& servedFolder, const std::optional<std::string>& publicKeyText,
+               FileSystem& files) {
   Outcome outcome;
   const std::optional<std::string> text = files.ReadFile(ListPathIn(servedFolder));
   if (!text) {
@@ -291,6 +341,8 @@ Outcome Verify(const std::u16string& servedFolder, FileSystem& files) {
   }
   std::vector<std::u16string> storedNames;
   const VersionList list = ParseVersionList(*text);
+  const ListDigests digests = ParseListDigests(*text);
+  size_t hashed = 0;
   for (const auto& [listName, version] : list) {
     const std::optional<std::u16string> name = DecodeCodePage949(listName);
     if (!name) {
@@ -301,14 +353,23 @@ Outcome Verify(const std::u16string& servedFolder, FileSystem& files) {
       outcome.errors.push_back(ToUtf8(*name) + ": listed but not in the served folder");
     } else {
       storedNames.push_back(LocalFileName(*name));
+      const auto digest = digests.find(listName);
+      if (digest == digests.end()) continue;
+      ++hashed;
+      if (files.DigestOf(Join(servedFolder, *name)) != digest->second) {
+        outcome.errors.push_back(ToUtf8(*name) + ": the served bytes differ from the listed SHA-256");
+      }
     }
   }
   for (std::string& collision : FindCollisions(storedNames)) {
     outcome.errors.push_back(std::move(collision));
   }
+  if (publicKeyText) VerifySignatureFile(servedFolder, *text, *publicKeyText, files, outcome);
   if (outcome.errors.empty()) {
     outcome.notes.push_back(Shown(servedFolder) + ": " + std::to_string(list.size()) +
-                            " listed files, all present");
+                            " listed files, all present, " + std::to_string(hashed) +
+                            " with their SHA-256 checked" +
+                            (publicKeyText ? ", the list signed by the key" : ""));
   }
   return outcome;
 }

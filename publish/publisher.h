@@ -17,6 +17,8 @@ struct PublishOptions {
   std::optional<std::u16string> previousFolder;
   std::optional<int64_t> releaseNumber;
   bool serveIniAsZip = true;
+  // The private key that signs the list (filelist.txt.sig beside it).
+  std::optional<std::u16string> keyFile;
 };
 
 // Messages are UTF-8 lines that name the file they are about.
@@ -28,13 +30,16 @@ struct Outcome {
 
 using ProgressLine = std::function<void(const std::string& line)>;
 
-// The served folder receives every file under its served name and
-// filelist.txt, all written beside it first (see StagingFolderOf) and then
-// moved in, the list last.
+// The served folder receives every file under its served name, with a key
+// filelist.txt.sig, and filelist.txt, all written beside it first (see
+// StagingFolderOf) and then moved in, the list last.
 Outcome Publish(const PublishOptions& options, FileSystem& files, const ProgressLine& progress);
 
-// Every listed file present, every name readable as the launcher reads it.
-Outcome Verify(const std::u16string& servedFolder, FileSystem& files);
+// Every listed file present, with the listed SHA-256 where the line has one,
+// every name readable as the launcher reads it; with publicKeyText (128 hex
+// digits), filelist.txt.sig signs the list with that key.
+Outcome Verify(const std::u16string& servedFolder, const std::optional<std::string>& publicKeyText,
+               FileSystem& files);
 
 // "<served folder>.crv3publish": where a publication is written before it is
 // put in place.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "lists/list_digests.h"
 #include "lists/version_list.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
@@ -152,14 +153,23 @@ TEST(AssignVersionsTest, ErrorNamesTheFileAndBothNumbers) {
               ElementsAre("d/x: changed, but release 8 is not newer than its version 8"));
 }
 
-TEST(WriteListTextTest, LinesInTheLaunchersByteOrderWithCrLf) {
-  const PublishedList list = {{Cp949(u"가.txt"), {2}}, {"a.dll", {1}}, {"B.dll", {3}},
-                              {"a", {-1}}, {"sub/z", {5}}};
+TEST(WriteListTextTest, LinesInTheLaunchersByteOrderWithCrLfAndDigestsItReadsBack) {
+  const std::string a(32, '\xAB'), b(32, '\x01');
+  std::string hexA = "|", hexB = "|";  // lower-case, as written
+  for (int i = 0; i < 32; ++i) hexA += "ab", hexB += "01";
+  const PublishedList list = {{Cp949(u"가.txt"), {2, a}}, {"a.dll", {1, b}}, {"B.dll", {3, a}},
+                              {"a", {-1, b}}, {"sub/z", {5, a}}};
   const std::string text = WriteListText(list);
-  EXPECT_EQ(text, "B.dll|3\r\na|-1\r\na.dll|1\r\nsub/z|5\r\n" + Cp949(u"가.txt") + "|2\r\n");
+  EXPECT_EQ(text, "B.dll|3" + hexA + "\r\na|-1" + hexB + "\r\na.dll|1" + hexB + "\r\nsub/z|5" +
+                      hexA + "\r\n" + Cp949(u"가.txt") + "|2" + hexA + "\r\n");
   VersionList expected;
-  for (const auto& [name, entry] : list) expected[name] = entry.version;
+  ListDigests expectedDigests;
+  for (const auto& [name, entry] : list) {
+    expected[name] = entry.version;
+    expectedDigests[name] = entry.digest;
+  }
   EXPECT_EQ(ParseVersionList(text), expected);
+  EXPECT_EQ(ParseListDigests(text), expectedDigests);
 }
 
 TEST(ReadsBackAsListNameTest, RefusesBytesTheListCannotCarry) {

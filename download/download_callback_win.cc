@@ -21,10 +21,7 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
     if (progressMax != 0) response->lastAnnouncedSize = progressMax;
     if (progressMax == 0) return S_OK;
     if (!ShowDownloadProgress(name, DownloadPercentage(progress, progressMax))) return S_OK;
-    // Wine's URLDownloadToFileW records the cache file it copies the body
-    // from only after this report returns; dispatching its pending
-    // end-of-transfer task here would end the transfer with S_OK and no file.
-    if (statusCode != BINDSTATUS_CACHEFILENAMEAVAILABLE) PumpWaitingMessages();
+    if (MayPumpDuring(statusCode)) PumpWaitingMessages();
     return S_OK;
   }
 
@@ -44,6 +41,17 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
 
  private:
   ~DownloadCallback() override = default;
+
+  // Wine's urlmon announces the start of the data and then the cache file
+  // that URLDownloadToFileW copies to the target, which it records only
+  // after that report returns. A message dispatched during either report
+  // can run the rest of the transfer to its end first: the call then
+  // returns S_OK with no file stored. Those two reports update the window
+  // without pumping; the next report pumps.
+  static bool MayPumpDuring(ULONG statusCode) {
+    return statusCode != BINDSTATUS_BEGINDOWNLOADDATA &&
+           statusCode != BINDSTATUS_CACHEFILENAMEAVAILABLE;
+  }
 
   // Takes every message waiting for this thread and returns as soon as the
   // queue is empty; it never waits for one.

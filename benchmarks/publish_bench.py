@@ -1,9 +1,11 @@
 """Times crv3publish (native build) on a release of 2,000 files (100 MB,
 nested folders, Hangul names, .ini files) beside copying the same folder
 twice with cp -r: a first publication, and a republish in place with three
-changed files. Prints figures; not a test.
+changed files. Then, when the wine-http launcher is built, the launcher
+under Wine installs the first publication and updates to the second, and
+what it fetched is counted. Prints figures; not a test.
 
-    /usr/bin/python3 benchmarks/publish_bench.py
+    flock /tmp/wine-bench.lock /usr/bin/python3 benchmarks/publish_bench.py
 """
 import pathlib
 import random
@@ -11,8 +13,17 @@ import shutil
 import subprocess
 import sys
 import time
+import urllib.parse
 
 REPO = pathlib.Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(REPO / "tests" / "wine"))
+
+from bench import paths  # noqa: E402
+from bench.launcher import Runner  # noqa: E402
+from bench.prefix import WinePrefix  # noqa: E402
+from bench.server import UpdateServer  # noqa: E402
+from bench.update_checks import BASE_PATH, boxes, file_requests  # noqa: E402
+
 PUBLISHER = REPO / "build" / "native" / "publish" / "crv3publish"
 WORK = REPO / "build" / "publish-bench"
 
@@ -50,6 +61,50 @@ def timed(command):
     return elapsed
 
 
+def serve(server, served):
+    server.clear()
+    for path in served.rglob("*"):
+        if path.is_file():
+            server.serve(BASE_PATH + path.relative_to(served).as_posix(), path.read_bytes())
+
+
+def launcher_run(runner, server, served):
+    """One launcher run against the served folder: (seconds, its boxes, the
+    names it fetched)."""
+    serve(server, served)
+    start = time.perf_counter()
+    result = runner.run(relay=False, timeout_ms=600000)
+    return time.perf_counter() - start, boxes(result), file_requests(server)
+
+
+def install_then_update(first, second):
+    """The launcher installs the publication in `first`, then updates to the
+    one in `second`."""
+    launcher = paths.launcher("wine-http")
+    if not launcher.exists():
+        print(f"(no launcher run: build the wine-http preset; {launcher} is missing)")
+        return
+    with paths.session_lock():
+        prefix = WinePrefix()
+        prefix.prepare()
+        prefix.start()
+        try:
+            prefix.reset()
+            runner = Runner(prefix)
+            with UpdateServer(urllib.parse.urlsplit(paths.base_url("wine-http")).port) as server:
+                for label, served in (("install", first), ("update", second)):
+                    seconds, shown, fetched = launcher_run(runner, server, served)
+                    zipped = [name for name in fetched if name.endswith(".i.zip")]
+                    print(f"launcher under Wine, {label}: {seconds:7.3f} s, {len(fetched)} files "
+                          f"fetched ({len(fetched) - len(zipped)} plain, {len(zipped)} .i.zip), "
+                          f"boxes {[caption for caption, _, _ in shown]}")
+                    if label == "update":
+                        print("   plain files fetched: " + ", ".join(
+                            name for name in fetched if name not in zipped))
+        finally:
+            prefix.stop()
+
+
 def main():
     if not PUBLISHER.exists():
         sys.exit(f"build the native preset first: {PUBLISHER} is missing")
@@ -62,6 +117,7 @@ def main():
     copy_second = timed(["cp", "-r", str(release), str(WORK / "copy2")])
     copy_twice = copy_first + copy_second
     publish = timed([str(PUBLISHER), str(release), "--out", str(WORK / "served")])
+    shutil.copytree(WORK / "served", WORK / "first")
 
     for name in (names[1], names[20], names[1999]):
         (release / name).write_bytes(b"changed " + name.encode())
@@ -77,6 +133,7 @@ def main():
           f"({publish / copy_twice:.0%} of copying twice)")
     print(f"crv3publish, republish 3 changed:     {republish:7.3f} s "
           f"({republish / copy_twice:.0%} of copying twice; {len(changed)} files at version 2)")
+    install_then_update(WORK / "first", WORK / "served")
     shutil.rmtree(WORK, ignore_errors=True)
 
 

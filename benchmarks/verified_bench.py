@@ -20,7 +20,7 @@ that does nothing.
 Uses the Wine bench's prefix and ports, so run it under the bench's lock,
 after the wine-http preset is built:
 
-    flock /tmp/wine-bench.lock /usr/bin/python3 bench/verified_bench.py \\
+    flock /tmp/wine-bench.lock /usr/bin/python3 benchmarks/verified_bench.py \\
         [--files N] [--large-mb L] [--probe-files M]
 """
 import argparse

@@ -84,25 +84,19 @@ def install_then_update(first, second):
     if not launcher.exists():
         print(f"(no launcher run: build the wine-http preset; {launcher} is missing)")
         return
-    with paths.session_lock():
-        prefix = WinePrefix()
-        prefix.prepare()
-        prefix.start()
-        try:
-            prefix.reset()
-            runner = Runner(prefix)
-            with UpdateServer(urllib.parse.urlsplit(paths.base_url("wine-http")).port) as server:
-                for label, served in (("install", first), ("update", second)):
-                    seconds, shown, fetched = launcher_run(runner, server, served)
-                    zipped = [name for name in fetched if name.endswith(".i.zip")]
-                    print(f"launcher under Wine, {label}: {seconds:7.3f} s, {len(fetched)} files "
-                          f"fetched ({len(fetched) - len(zipped)} plain, {len(zipped)} .i.zip), "
-                          f"boxes {[caption for caption, _, _ in shown]}")
-                    if label == "update":
-                        print("   plain files fetched: " + ", ".join(
-                            name for name in fetched if name not in zipped))
-        finally:
-            prefix.stop()
+    port = urllib.parse.urlsplit(paths.base_url("wine-http")).port
+    with paths.session_lock(), WinePrefix().running() as prefix, UpdateServer(port) as server:
+        prefix.reset()
+        runner = Runner(prefix)
+        for label, served in (("install", first), ("update", second)):
+            seconds, shown, fetched = launcher_run(runner, server, served)
+            zipped = [name for name in fetched if name.endswith(".i.zip")]
+            print(f"launcher under Wine, {label}: {seconds:7.3f} s, {len(fetched)} files "
+                  f"fetched ({len(fetched) - len(zipped)} plain, {len(zipped)} .i.zip), "
+                  f"boxes {[caption for caption, _, _ in shown]}")
+            if label == "update":
+                print("   plain files fetched: " + ", ".join(
+                    name for name in fetched if name not in zipped))
 
 
 def main():

@@ -150,18 +150,11 @@ def main():
     if not shutil.which("curl"):
         sys.exit("curl is needed on the host")
 
-    prefix = WinePrefix()
-    prefix.prepare()
-    prefix.start()
     port = urllib.parse.urlsplit(paths.base_url("wine-http")).port
-    try:
-        with UpdateServer(port) as server:
-            runner = Runner(prefix)
-            nothing_to_do(prefix, runner, server, options.files, options.runs)
-            first_install(prefix, runner, server, options.files)
-    finally:
-        prefix.reset()
-        prefix.stop()
+    with WinePrefix().running() as prefix, UpdateServer(port) as server:
+        runner = Runner(prefix)
+        nothing_to_do(prefix, runner, server, options.files, options.runs)
+        first_install(prefix, runner, server, options.files)
 
 
 if __name__ == "__main__":

@@ -171,22 +171,15 @@ def main():
     options = parser.parse_args()
     bench_server._Handler.disable_nagle_algorithm = True
 
-    prefix = WinePrefix()
-    prefix.prepare()
-    prefix.start()
     port = urllib.parse.urlsplit(paths.base_url("wine-http")).port
-    try:
-        with UpdateServer(port) as server:
-            runner = Runner(prefix)
-            compare_installs(f"First install: {options.files} files of {SMALL_SIZE} bytes",
-                             prefix, runner, server, small_files(options.files))
-            compare_installs(f"First install: one file of {options.large_mb} MB",
-                             prefix, runner, server, {"large.bin": large_body(options.large_mb)})
-            hash_throughput(prefix, options.large_mb)
-            probe_figures(prefix, server, options.probe_files)
-    finally:
-        prefix.reset()
-        prefix.stop()
+    with WinePrefix().running() as prefix, UpdateServer(port) as server:
+        runner = Runner(prefix)
+        compare_installs(f"First install: {options.files} files of {SMALL_SIZE} bytes",
+                         prefix, runner, server, small_files(options.files))
+        compare_installs(f"First install: one file of {options.large_mb} MB",
+                         prefix, runner, server, {"large.bin": large_body(options.large_mb)})
+        hash_throughput(prefix, options.large_mb)
+        probe_figures(prefix, server, options.probe_files)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 """The Wine prefix the bench owns: headless, Korean ANSI code page, shell
 folders inside the prefix, the test authority trusted in its machine store."""
+import contextlib
 import os
 import pathlib
 import shutil
@@ -113,6 +114,19 @@ class WinePrefix:
         subprocess.run(["wineserver", "-p"], env=self.env, stderr=subprocess.DEVNULL)
         self.import_registry({
             r"HKEY_CURRENT_USER\Software\Wine\Debug": {"RelayInclude": ";".join(RELAY_CALLS)}})
+
+    @contextlib.contextmanager
+    def running(self):
+        """The prepared prefix with its wine server up, for a program of its
+        own (a benchmark); C:\\corvane3 and the desktop are emptied and the
+        server stopped afterwards."""
+        self.prepare()
+        self.start()
+        try:
+            yield self
+        finally:
+            self.reset()
+            self.stop()
 
     def stop(self):
         if self.path.exists():

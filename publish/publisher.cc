@@ -19,6 +19,7 @@
 namespace {
 
 constexpr std::u16string_view kListFile = u"filelist.txt";
+const std::u16string kSignatureFile = std::u16string(kListFile) + std::u16string(kSignatureFileEnding);
 constexpr std::u16string_view kStagingEnding = u".crv3publish";
 
 // A release this large shows how far the work has come.
@@ -43,7 +44,7 @@ std::u16string ListPathIn(const std::u16string& folder) {
 }
 
 std::u16string SignaturePathIn(const std::u16string& folder) {
-  return ListPathIn(folder) + std::u16string(kSignatureFileEnding);
+  return Join(folder, kSignatureFile);
 }
 
 std::string Shown(const std::u16string& path) { return ToUtf8(path); }
@@ -112,7 +113,9 @@ void CheckFolders(const PublishOptions& options, FileSystem& files, Outcome& out
 }
 
 // Moves a complete publication from the staging folder into the served one:
-// every file first, each replacing its old copy in one step, the list last.
+// every file first, each replacing its old copy in one step, then the list's
+// signature, the list last. Only the moment between the last two moves shows
+// the old list beside the new signature.
 bool PutInPlace(const std::u16string& staging, const std::u16string& served, FileSystem& files,
                 Outcome& outcome) {
   if (files.KindOf(served) == PathKind::kMissing) {
@@ -121,15 +124,17 @@ bool PutInPlace(const std::u16string& staging, const std::u16string& served, Fil
     return false;
   }
   std::vector<std::string> problems;
+  std::vector<std::u16string> names;
   for (const FoundFile& file : files.ListFiles(staging, problems)) {
-    if (file.name == kListFile) continue;
-    if (!files.Move(Join(staging, file.name), Join(served, file.name))) {
-      problems.push_back(Shown(Join(served, file.name)) + ": cannot replace it");
-      break;
-    }
+    if (file.name != kListFile && file.name != kSignatureFile) names.push_back(file.name);
   }
-  if (problems.empty() && !files.Move(ListPathIn(staging), ListPathIn(served))) {
-    problems.push_back(Shown(ListPathIn(served)) + ": cannot replace it");
+  if (files.KindOf(SignaturePathIn(staging)) == PathKind::kFile) names.push_back(kSignatureFile);
+  names.emplace_back(kListFile);
+  for (const std::u16string& name : names) {
+    if (!problems.empty()) break;
+    if (!files.Move(Join(staging, name), Join(served, name))) {
+      problems.push_back(Shown(Join(served, name)) + ": cannot replace it");
+    }
   }
   for (std::string& problem : problems) {
     outcome.errors.push_back(problem + " (the next run finishes this publication)");
@@ -206,8 +211,8 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
 
 // Writes the publication into the staging folder: every file that is not
 // already in place and the list's signature, then the list, which marks it
-// complete (PutInPlace moves it last, so a list never stands beside an older
-// signature).
+// complete (PutInPlace moves the signature and then the list last, so a list
+// never stands beside an older signature).
 bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& options,
            const std::string& listText, const std::string& signatureText, bool inPlace,
            uint64_t totalBytes, FileSystem& files, const ProgressLine& line, Outcome& outcome) {

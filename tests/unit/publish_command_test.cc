@@ -44,6 +44,15 @@ struct FailingCopies : DiskFileSystem {
   }
 };
 
+// Records the name each file is moved to, in order.
+struct RecordingMoves : DiskFileSystem {
+  std::vector<std::string> names;
+  bool Move(const std::u16string& from, const std::u16string& to) override {
+    names.push_back(ToUtf8(to.substr(to.rfind(u'/') + 1)));
+    return DiskFileSystem::Move(from, to);
+  }
+};
+
 std::string Cp949(const char* utf8) { return EncodeCodePage949(*FromUtf8(utf8)).value(); }
 
 // The list as "name|version" lines, for comparing versions; the digests are
@@ -194,6 +203,22 @@ TEST_F(PublishCommandTest, FinishesAPublicationThatWasStoppedWhilePutInPlace) {
   EXPECT_THAT(console_.err, ElementsAre(HasSubstr("finished the interrupted publication")));
 }
 
+TEST_F(PublishCommandTest, AnUpdateInPlaceMovesTheSignatureAndThenTheListLast) {
+  Write("release", kRelease);
+  ASSERT_EQ(Run({"keygen", "key.pem"}), kExitOk);
+  ASSERT_EQ(Run({"release", "--out", "served", "--key", "key.pem"}), kExitOk);
+  // 도움말/ sorts after the signature: the moves do not follow the names.
+  Write("release", {{"Zeta.dll", "zeta 2"}, {"도움말/안내.txt", "안내 2"}});
+  RecordingMoves moves;
+
+  ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served", "--key", "key.pem"},
+                &moves), kExitOk);
+
+  ASSERT_EQ(moves.names.size(), 4u);
+  EXPECT_THAT(std::vector<std::string>(moves.names.begin() + 2, moves.names.end()),
+              ElementsAre("filelist.txt.sig", "filelist.txt"));
+}
+
 struct RefusalCase {
   const char* what;
   Tree release;
@@ -267,7 +292,8 @@ TEST_F(PublishCommandTest, AChangedFileNotNewerThanItsVersionIsRefusedAndNothing
 TEST_F(PublishCommandTest, AFailedWriteLeavesTheServedFolderAsItWas) {
   Write("release", kRelease);
   ASSERT_EQ(Run({"release", "--out", "served"}), kExitOk);
-  Write("release", {{"Zeta.dll", "zeta 2"}, {"crv3v2.exe", "MZ app 2"}});
+  // 도움말/ sorts after the signature: the moves do not follow the names.
+  Write("release", {{"Zeta.dll", "zeta 2"}, {"도움말/안내.txt", "안내 2"}});
   const Tree before = ReadAll();
   FailingCopies files;
   files.failing = u"crv3v2.exe";

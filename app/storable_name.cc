@@ -11,6 +11,10 @@ namespace {
 // MAX_PATH, 260 units with the terminating zero. Staging costs nothing: a
 // staging path that would not fit takes the long-path form.
 constexpr size_t kMaxPathUnits = 259;
+// The longest path Windows takes in any form. Separators collapse, so a name
+// may be longer than the path it stores, but a hostile list can hold
+// megabytes of them, and the name is passed on as listed.
+constexpr size_t kMaxListedPathUnits = 32767;
 
 bool IsSeparator(char16_t unit) { return unit == u'/' || unit == u'\\'; }
 
@@ -65,6 +69,7 @@ size_t StoredLength(const std::vector<std::u16string_view>& components) {
 
 bool IsStorableName(std::u16string_view name, const std::u16string& applicationDirectory) {
   if (name.find(u':') != std::u16string_view::npos) return false;
+  if (applicationDirectory.size() + 1 + name.size() > kMaxListedPathUnits) return false;
   const std::vector<std::u16string_view> components = Components(name);
   if (components.empty()) return false;
   for (const std::u16string_view component : components) {

@@ -19,8 +19,9 @@
 namespace {
 
 constexpr size_t kMaxListedFailures = 10;
-// No storable name is longer; a longer one comes from a hostile list, and a
-// message box takes minutes to lay out a name of some megabytes.
+// A stored path is no longer; a longer name comes from a hostile list (or
+// collapses its separators), and a message box takes minutes to lay out a
+// name of some megabytes.
 constexpr size_t kMaxShownNameUnits = 260;
 constexpr char16_t kCutMark[] = u"...";
 

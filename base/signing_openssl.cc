@@ -8,14 +8,19 @@
 #include <cstring>
 
 #include "base/openssl_owners.h"
+#include "base/private_key_pem.h"
 #include "base/signature.h"
 
 namespace {
 
+// Only the one key file form both builds share is read; an encrypted key
+// never reaches OpenSSL's password prompt.
 OwnedKey ReadPrivateKey(std::string_view pem) {
+  if (!ParsePrivateKeyPem(pem)) return nullptr;
   OwnedBio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
   if (!bio) return nullptr;
-  OwnedKey key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+  const auto noPassword = [](char*, int, int, void*) { return -1; };
+  OwnedKey key(PEM_read_bio_PrivateKey(bio.get(), nullptr, noPassword, nullptr));
   char group[32] = {};
   if (!key || EVP_PKEY_get_utf8_string_param(key.get(), OSSL_PKEY_PARAM_GROUP_NAME, group,
                                              sizeof(group), nullptr) != 1 ||

@@ -18,7 +18,7 @@ std::string DigestOfLine(std::string_view line) {
 ListDigests ParseListDigests(std::string_view text) {
   ListDigests digests;
   ReadListLines(text, [&digests](std::string_view line) {
-    const std::string name(line.substr(0, line.find('|')));
+    const std::string name(ListLineName(line));
     std::string digest = DigestOfLine(line);
     if (digest.empty()) {
       digests.erase(name);

@@ -22,9 +22,11 @@ std::optional<std::string> EncodeCodePage949(std::u16string_view text) {
                                          units, nullptr, 0, nullptr, &usedDefault);
   if (length <= 0 || usedDefault) return std::nullopt;
   std::string bytes(length, '\0');
-  WideCharToMultiByte(kKoreanCodePage, WC_NO_BEST_FIT_CHARS, AsWide(input), units, bytes.data(),
-                      length, nullptr, &usedDefault);
-  if (usedDefault) return std::nullopt;
+  if (WideCharToMultiByte(kKoreanCodePage, WC_NO_BEST_FIT_CHARS, AsWide(input), units,
+                          bytes.data(), length, nullptr, &usedDefault) != length ||
+      usedDefault) {
+    return std::nullopt;
+  }
   return bytes;
 }
 
@@ -35,7 +37,9 @@ std::optional<std::u16string> DecodeCodePage949(std::string_view bytes) {
       MultiByteToWideChar(kKoreanCodePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
   if (length <= 0) return std::nullopt;
   std::vector<wchar_t> buffer(length);
-  MultiByteToWideChar(kKoreanCodePage, MB_ERR_INVALID_CHARS, bytes.data(), size, buffer.data(),
-                      length);
+  if (MultiByteToWideChar(kKoreanCodePage, MB_ERR_INVALID_CHARS, bytes.data(), size,
+                          buffer.data(), length) != length) {
+    return std::nullopt;
+  }
   return FromWide(buffer.data(), length);
 }

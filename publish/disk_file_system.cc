@@ -137,15 +137,8 @@ bool DiskFileSystem::SameBytes(const std::u16string& a, const std::u16string& b)
 }
 
 std::string DiskFileSystem::DigestOf(const std::u16string& path) {
-  std::ifstream file(ToNativePath(path), std::ios::binary);
-  if (!file) return std::string();
-  Sha256Hasher hasher;
-  std::string chunk(kChunk, '\0');
-  while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
-    if (!hasher.Add(std::string_view(chunk.data(), static_cast<size_t>(file.gcount())))) break;
-  }
-  std::string digest = hasher.Finish();
-  return file.bad() ? std::string() : digest;
+  const auto native = ToNativePath(path).native();
+  return Sha256OfFile(FilePathText(native.begin(), native.end()));
 }
 
 bool DiskFileSystem::CopyFile(const std::u16string& from, const std::u16string& to) {

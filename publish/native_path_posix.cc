@@ -22,5 +22,8 @@ bool WriteNewOwnerOnlyFile(const std::filesystem::path& path, const std::string&
     if (step <= 0) break;
     written += static_cast<size_t>(step);
   }
-  return close(file) == 0 && written == bytes.size();
+  const bool whole = close(file) == 0 && written == bytes.size();
+  // A half-written key would stand in the way of the next attempt.
+  if (!whole) unlink(path.c_str());
+  return whole;
 }

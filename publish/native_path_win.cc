@@ -16,10 +16,17 @@ std::optional<std::u16string> FromNativePath(const std::filesystem::path& path) 
 }
 
 bool WriteNewOwnerOnlyFile(const std::filesystem::path& path, const std::string& bytes) {
-  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file.IsValid() &&
-         WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  bool whole = false;
+  {
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return false;
+    DWORD written = 0;
+    whole = WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                      nullptr) &&
+            written == bytes.size();
+  }
+  // A half-written key would stand in the way of the next attempt.
+  if (!whole) DeleteFileW(path.c_str());
+  return whole;
 }

@@ -86,8 +86,8 @@ std::optional<std::string> ProblemWith(const std::u16string& releaseName,
     return "would be stored by the launcher as " + ToUtf8(stored);
   }
   if (!LauncherStores(servedName)) {
-    return "the launcher refuses to store this name (a device name, a part ending in a dot or "
-           "blank, or too long below C:\\corvane3)";
+    return "the launcher refuses to store this name (a device name, a part made only of dots "
+           "or blanks, or too long below C:\\corvane3)";
   }
   const std::optional<std::string> encoded = EncodeCodePage949(servedName);
   if (!encoded || DecodeCodePage949(*encoded) != servedName) {

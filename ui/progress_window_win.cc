@@ -79,10 +79,13 @@ bool CreateProgressWindow(HINSTANCE instance) {
   return true;
 }
 
+// The controls go with their window, so no handle of it outlives the call.
 void DestroyProgressWindow() {
   if (ProgressWindow::window == nullptr) return;
   DestroyWindow(ProgressWindow::window);
   ProgressWindow::window = nullptr;
+  ProgressWindow::progressBar = nullptr;
+  ProgressWindow::statusLabel = nullptr;
 }
 
 void SetFileListText(const std::vector<std::u16string>& names) {

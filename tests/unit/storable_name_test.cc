@@ -84,6 +84,9 @@ TEST(IsStorableNameTest, TakesWhatWindowsStoresInsideTheDirectory) {
       {NameWithPathLength(259, u"..."), true},
       {NameWithPathLength(260, u"/x"), false},
       {std::u16string(300, u'n'), false},
+      // Separators collapse, but no path form takes more than 32,767 units.
+      {u"x" + std::u16string(32755 - 2, u'/') + u"y", true},
+      {u"x" + std::u16string(32756 - 2, u'/') + u"y", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsStorableName(c.name, kDirectory), c.storable)

@@ -1,7 +1,7 @@
 #include "publish/signing_key.h"
 
 #include "base/hex_text.h"
-#include "base/signing.h"
+#include "publish/signing.h"
 #include "lists/list_signature.h"
 #include "publish/utf8.h"
 

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "base/hex_text.h"
-#include "base/private_key_pem.h"
+#include "publish/private_key_pem.h"
 #include "base/sha256.h"
 #include "base/signature.h"
-#include "base/signing.h"
+#include "publish/signing.h"
 
 namespace {
 

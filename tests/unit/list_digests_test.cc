@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/hex_text.h"
-#include "base/signing.h"
+#include "publish/signing.h"
 #include "lists/list_signature.h"
 #include "lists/version_list.h"
 #include "process/executable_names.h"

@@ -14,7 +14,7 @@
 
 #include "base/hex_text.h"
 #include "base/sha256.h"
-#include "base/signing.h"
+#include "publish/signing.h"
 #include "lists/list_signature.h"
 #include "lists/list_digests.h"
 #include "publish/code_page.h"

@@ -1,4 +1,4 @@
-#include "base/private_key_pem.h"
+#include "publish/private_key_pem.h"
 
 #include <cstdint>
 

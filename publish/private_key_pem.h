@@ -3,8 +3,8 @@
 // curve named in the algorithm, the public point included). The Windows
 // build handles keys as raw numbers through CNG, so it parses and emits this
 // fixed layout itself; anything else is refused rather than half-read.
-#ifndef BASE_PRIVATE_KEY_PEM_H_
-#define BASE_PRIVATE_KEY_PEM_H_
+#ifndef PUBLISH_PRIVATE_KEY_PEM_H_
+#define PUBLISH_PRIVATE_KEY_PEM_H_
 
 #include <optional>
 #include <string>
@@ -22,4 +22,4 @@ std::optional<P256PrivateKey> ParsePrivateKeyPem(std::string_view pem);
 // Empty when a part has the wrong size.
 std::string FormatPrivateKeyPem(const P256PrivateKey& key);
 
-#endif  // BASE_PRIVATE_KEY_PEM_H_
+#endif  // PUBLISH_PRIVATE_KEY_PEM_H_

@@ -1,4 +1,4 @@
-#include "base/signing.h"
+#include "publish/signing.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "base/openssl_owners.h"
-#include "base/private_key_pem.h"
+#include "publish/private_key_pem.h"
 #include "base/signature.h"
 
 namespace {

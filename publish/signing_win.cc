@@ -1,10 +1,10 @@
 // Key generation and signing through CNG. A private key travels as the
 // BCRYPT_ECCPRIVATE_BLOB parts X, Y, d; the file form is the PKCS#8 PEM the
-// native build writes (base/private_key_pem.h), so a key works on both hosts.
-#include "base/signing.h"
+// native build writes (publish/private_key_pem.h), so a key works on both hosts.
+#include "publish/signing.h"
 
 #include "base/cng_owners_win.h"
-#include "base/private_key_pem.h"
+#include "publish/private_key_pem.h"
 #include "base/sha256.h"
 #include "base/signature.h"
 

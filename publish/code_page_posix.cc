@@ -3,7 +3,7 @@
 #include <iconv.h>
 
 #include "publish/code_page.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

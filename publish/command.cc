@@ -6,7 +6,7 @@
 #include "lists/list_signature.h"
 #include "publish/publisher.h"
 #include "publish/signing_key.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "base/sha256.h"
 #include "publish/file_system.h"
 #include "publish/native_path.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 namespace fs = std::filesystem;
 

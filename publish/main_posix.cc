@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "publish/command.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "base/wide_string_win.h"
 #include "publish/command.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

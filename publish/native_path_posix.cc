@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 std::filesystem::path ToNativePath(const std::u16string& path) {
   return std::filesystem::path(ToUtf8(path));

@@ -13,7 +13,7 @@
 #include "publish/list_writer.h"
 #include "publish/release_names.h"
 #include "publish/signing_key.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 #include "publish/versions.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "base/staging_path.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

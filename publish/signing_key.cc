@@ -3,7 +3,7 @@
 #include "base/hex_text.h"
 #include "publish/signing.h"
 #include "lists/list_signature.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 Outcome GenerateKeyFiles(const std::u16string& privateKeyFile, FileSystem& files) {
   Outcome outcome;

@@ -1,7 +1,7 @@
 #include "tests/unit/fake_platform.h"
 
 #include "base/hex_text.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

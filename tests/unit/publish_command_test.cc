@@ -20,7 +20,7 @@
 #include "publish/code_page.h"
 #include "publish/command.h"
 #include "publish/file_system.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
 #include "publish/release_names.h"
-#include "publish/utf8.h"
+#include "base/utf8.h"
 #include "publish/versions.h"
 
 namespace {

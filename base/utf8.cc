@@ -1,4 +1,4 @@
-#include "publish/utf8.h"
+#include "base/utf8.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 AppPaths MakeAppPaths() {
   AppPaths paths;
   paths.applicationDirectory = std::u16string(u"C:\\") + std::u16string(ApplicationDirectoryName);
-  paths.localListPath = paths.applicationDirectory + u"\\local_list.txt";
+  paths.localListPath = paths.applicationDirectory + u"\\" + std::u16string(LocalListName);
   paths.executablePath = paths.applicationDirectory + u"\\" + std::u16string(ExecutableName);
   return paths;
 }

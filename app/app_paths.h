@@ -15,6 +15,8 @@ inline constexpr std::u16string_view ServerListSignatureUrl = LAUNCHER_LIST_SIGN
 inline constexpr std::string_view ListPublicKeyText = LAUNCHER_LIST_PUBLIC_KEY;
 inline constexpr std::u16string_view ApplicationDirectoryName = u"corvane3";
 inline constexpr std::u16string_view ExecutableName = u"crv3v2.exe";
+// The launcher's record of installed versions, in the application directory.
+inline constexpr std::u16string_view LocalListName = u"local_list.txt";
 
 struct AppPaths {
   std::u16string applicationDirectory;  // C:\corvane3, no trailing separator

@@ -23,12 +23,6 @@ bool IsAsciiDigitOrSuperscript(char16_t unit) {
          unit == u'\u00B3';
 }
 
-// The component as Windows stores it: without its trailing dots and blanks.
-std::u16string_view StoredComponent(std::u16string_view component) {
-  const size_t last = component.find_last_not_of(u". ");
-  return last == std::u16string_view::npos ? std::u16string_view() : component.substr(0, last + 1);
-}
-
 // Windows opens a device, not a file, for these names, whatever extension
 // follows them and with blanks before it ("nul.txt", "COM1 .log").
 bool IsDeviceName(std::u16string_view component) {
@@ -66,6 +60,11 @@ size_t StoredLength(const std::vector<std::u16string_view>& components) {
 }
 
 }  // namespace
+
+std::u16string_view StoredComponent(std::u16string_view component) {
+  const size_t last = component.find_last_not_of(u". ");
+  return last == std::u16string_view::npos ? std::u16string_view() : component.substr(0, last + 1);
+}
 
 bool IsStorableName(std::u16string_view name, const std::u16string& applicationDirectory) {
   if (name.find(u':') != std::u16string_view::npos) return false;

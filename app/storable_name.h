@@ -18,4 +18,8 @@
 [[nodiscard]] bool IsStorableName(std::u16string_view name,
                                   const std::u16string& applicationDirectory);
 
+// A name's component as Windows stores it: without its trailing dots and
+// blanks (empty for a component made only of them).
+std::u16string_view StoredComponent(std::u16string_view component);
+
 #endif  // APP_STORABLE_NAME_H_

@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr std::u16string_view kZippedIniEnding = u".i.zip";
-constexpr std::u16string_view kIniEnding = u".ini";
-
 // Versions are compared as signed numbers; equal is never newer.
 bool NeedsDownload(const std::string& name, int64_t serverVersion, const VersionList& localList,
                    const VersionList& infoList, const std::u16string& applicationDirectory,

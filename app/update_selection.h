@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lists/version_list.h"
@@ -21,6 +22,11 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
                                             const VersionList& infoList,
                                             const std::u16string& applicationDirectory,
                                             const PathExistsTest& pathExists);
+
+// The ending under which a server lists an ".ini" file (web servers commonly
+// refuse to serve ".ini").
+inline constexpr std::u16string_view kZippedIniEnding = u".i.zip";
+inline constexpr std::u16string_view kIniEnding = u".ini";
 
 // A name ending in ".i.zip" (ASCII case ignored) is stored as ".ini"; every
 // other name is stored as listed.

@@ -3,7 +3,8 @@
 
 #include <string>
 
-// The version list at url exactly as received; empty when none was obtained.
+// The text at url (the version list, or its signature) exactly as received;
+// empty when none was obtained.
 [[nodiscard]] std::string FetchServerList(const std::u16string& url);
 
 #endif  // LISTS_SERVER_LIST_H_

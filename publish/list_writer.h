@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "lists/version_list.h"
 
@@ -22,6 +23,9 @@ using PublishedList = std::map<std::string, ListEntry, VersionList::key_compare>
 
 std::string FormatListLine(const std::string& name, const ListEntry& entry);
 std::string WriteListText(const PublishedList& list);
+
+// The served list's file name.
+inline constexpr std::u16string_view kListFileName = u"filelist.txt";
 
 // True when the launcher reads the line for this name back as exactly this
 // name (no bar, line end or trailing blank in it).

@@ -18,8 +18,7 @@
 
 namespace {
 
-constexpr std::u16string_view kListFile = u"filelist.txt";
-const std::u16string kSignatureFile = std::u16string(kListFile) + std::u16string(kSignatureFileEnding);
+const std::u16string kSignatureFile = std::u16string(kListFileName) + std::u16string(kSignatureFileEnding);
 constexpr std::u16string_view kStagingEnding = u".crv3publish";
 
 // A release this large shows how far the work has come.
@@ -40,7 +39,7 @@ std::u16string Join(const std::u16string& folder, const std::u16string& name) {
 }
 
 std::u16string ListPathIn(const std::u16string& folder) {
-  return Join(folder, std::u16string(kListFile));
+  return Join(folder, std::u16string(kListFileName));
 }
 
 std::u16string SignaturePathIn(const std::u16string& folder) {
@@ -126,10 +125,10 @@ bool PutInPlace(const std::u16string& staging, const std::u16string& served, Fil
   std::vector<std::string> problems;
   std::vector<std::u16string> names;
   for (const FoundFile& file : files.ListFiles(staging, problems)) {
-    if (file.name != kListFile && file.name != kSignatureFile) names.push_back(file.name);
+    if (file.name != kListFileName && file.name != kSignatureFile) names.push_back(file.name);
   }
   if (files.KindOf(SignaturePathIn(staging)) == PathKind::kFile) names.push_back(kSignatureFile);
-  names.emplace_back(kListFile);
+  names.emplace_back(kListFileName);
   for (const std::u16string& name : names) {
     if (!problems.empty()) break;
     if (!files.Move(Join(staging, name), Join(served, name))) {

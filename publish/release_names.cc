@@ -4,20 +4,15 @@
 #include <optional>
 
 #include "app/app_paths.h"
-#include "base/ascii_case.h"
 #include "app/storable_name.h"
 #include "app/update_selection.h"
+#include "base/ascii_case.h"
 #include "base/staging_path.h"
+#include "base/utf8.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
-#include "base/utf8.h"
 
 namespace {
-
-constexpr std::u16string_view kIniEnding = u".ini";
-constexpr std::u16string_view kZippedIniEnding = u".i.zip";
-constexpr std::u16string_view kLocalListName = u"local_list.txt";
-constexpr std::u16string_view kServedListName = u"filelist.txt";
 
 // Characters no Windows file name may hold; "/" separates parts here, and a
 // "\" would turn into a separator on the launcher's side.
@@ -28,8 +23,7 @@ bool IsForbiddenInWindowsName(char16_t unit) {
 // A part as Windows stores it: trailing dots and blanks dropped, ASCII
 // letters in one case.
 std::u16string StoredPartKey(std::u16string_view part) {
-  const size_t end = part.find_last_not_of(u". ");
-  std::u16string key(part.substr(0, end == std::u16string_view::npos ? 0 : end + 1));
+  std::u16string key(StoredComponent(part));
   for (char16_t& unit : key) unit = FoldAsciiCase(unit);
   return key;
 }
@@ -54,7 +48,7 @@ bool HasPartEndingInDotOrBlank(std::u16string_view name) {
   while (true) {
     const size_t separator = name.find(u'/');
     const std::u16string_view part = name.substr(0, separator);
-    if (!part.empty() && (part.back() == u'.' || part.back() == u' ')) return true;
+    if (StoredComponent(part) != part) return true;
     if (separator == std::u16string_view::npos) return false;
     name.remove_prefix(separator + 1);
   }
@@ -77,10 +71,10 @@ std::optional<std::string> ProblemWith(const std::u16string& releaseName,
   if (IsStagingPath(releaseName)) {
     return "ends in " + ToUtf8(kStagingSuffix) + ", which the launcher keeps for unfinished files";
   }
-  if (IsTopLevelNamed(releaseName, kLocalListName)) {
+  if (IsTopLevelNamed(releaseName, LocalListName)) {
     return "is the launcher's own record of installed versions";
   }
-  if (IsTopLevelNamed(servedName, kServedListName)) return "would be served in place of the list";
+  if (IsTopLevelNamed(servedName, kListFileName)) return "would be served in place of the list";
   const std::u16string stored = LocalFileName(servedName);
   if (!EqualsIgnoringAsciiCase<char16_t>(stored, releaseName)) {
     return "would be stored by the launcher as " + ToUtf8(stored);

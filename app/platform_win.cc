@@ -33,7 +33,7 @@ std::string WindowsPlatform::FetchServerList(const std::u16string& url) {
 bool WindowsPlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,
                                    const std::u16string& displayName,
                                    const std::string& expectedDigest) {
-  return ::DownloadFile(url, localPath, displayName, expectedDigest);
+  return ::DownloadFile(url, localPath, displayName, expectedDigest, ShowDownloadProgress);
 }
 
 bool WindowsPlatform::CloseRunningApplications(const std::vector<std::u16string>& names) {

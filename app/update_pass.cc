@@ -5,6 +5,7 @@
 #include <set>
 #include <string_view>
 
+#include "app/listed_executables.h"
 #include "app/messages.h"
 #include "app/platform.h"
 #include "app/storable_name.h"
@@ -14,7 +15,6 @@
 #include "lists/info_file.h"
 #include "lists/list_digests.h"
 #include "lists/version_list.h"
-#include "process/executable_names.h"
 
 namespace {
 

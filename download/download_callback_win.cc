@@ -1,26 +1,28 @@
 #include "download/download_callback_win.h"
 
+#include <utility>
+
 #include "base/bind_status_callback_win.h"
 #include "base/wide_string_win.h"
 #include "download/download_status.h"
-#include "ui/progress_window_win.h"
 
 namespace {
 
-// Moves the progress window while one file is transferred and keeps the
+// Shows the progress of one file's transfer and, while it is shown, keeps the
 // thread's messages flowing, since URLDownloadToFileW blocks this thread.
 // It also answers IHttpNegotiate, only to learn the HTTP status.
 class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
  public:
-  DownloadCallback(const std::u16string& displayName, DownloadResponse* responseOut)
-      : name(displayName), response(responseOut) {}
+  DownloadCallback(const std::u16string& displayName, ProgressDisplay progressDisplay,
+                   DownloadResponse* responseOut)
+      : name(displayName), showProgress(std::move(progressDisplay)), response(responseOut) {}
 
   // IBindStatusCallback
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                        LPCWSTR) override {
     if (progressMax != 0) response->lastAnnouncedSize = progressMax;
     if (progressMax == 0) return S_OK;
-    if (!ShowDownloadProgress(name, DownloadPercentage(progress, progressMax))) return S_OK;
+    if (!showProgress(name, DownloadPercentage(progress, progressMax))) return S_OK;
     if (MayPumpDuring(statusCode)) PumpWaitingMessages();
     return S_OK;
   }
@@ -64,12 +66,14 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
   }
 
   const std::u16string name;
+  const ProgressDisplay showProgress;
   DownloadResponse* const response;
 };
 
 }  // namespace
 
 IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
+                                         ProgressDisplay showProgress,
                                          DownloadResponse* response) {
-  return new DownloadCallback(displayName, response);
+  return new DownloadCallback(displayName, std::move(showProgress), response);
 }

@@ -8,12 +8,14 @@
 
 #include <string>
 
+#include "download/download_file.h"
 #include "download/download_response.h"
 
-// A new callback that shows displayName and its progress in the progress
-// window and fills response. The caller owns the one reference it starts
-// with; the object deletes itself when its last reference is released.
+// A new callback that hands displayName and its progress to showProgress
+// and fills response. The caller owns the one reference it starts with; the
+// object deletes itself when its last reference is released.
 IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
+                                         ProgressDisplay showProgress,
                                          DownloadResponse* response);
 
 #endif  // DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_

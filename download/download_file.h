@@ -1,15 +1,23 @@
 #ifndef DOWNLOAD_DOWNLOAD_FILE_H_
 #define DOWNLOAD_DOWNLOAD_FILE_H_
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
-// Fetches url into localPath; true only when the whole file was stored. A
-// failed transfer leaves localPath exactly as it was. When expectedDigest (a
-// SHA-256, 32 bytes) is given, a body with any other digest is a failed
-// transfer too.
+// Shows a file's name and its progress in percent (more than 100 when more
+// bytes came than were announced); false when nothing is shown, and then the
+// transfer lets no waiting window messages through during that report.
+using ProgressDisplay = std::function<bool(const std::u16string& name, uint64_t percentage)>;
+
+// Fetches url into localPath, reporting its progress under displayName to
+// showProgress; true only when the whole file was stored. A failed transfer
+// leaves localPath exactly as it was. When expectedDigest (a SHA-256, 32
+// bytes) is given, a body with any other digest is a failed transfer too.
 [[nodiscard]] bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                                 const std::u16string& displayName,
-                                const std::string& expectedDigest);
+                                const std::string& expectedDigest,
+                                const ProgressDisplay& showProgress);
 
 // Creates the folder and its missing parents, outermost first; true when it
 // exists afterwards (or something of that name already existed).

@@ -68,20 +68,23 @@ class PartialDownload {
 };
 
 HRESULT RunTransfer(const std::u16string& encodedUrl, const std::u16string& path,
-                    const std::u16string& displayName, DownloadResponse* response) {
+                    const std::u16string& displayName, const ProgressDisplay& showProgress,
+                    DownloadResponse* response) {
   // References the platform takes are its own; the object goes with the last
   // one, normally when this function releases the first.
   ScopedComPtr<IBindStatusCallback> callback;
-  *callback.Receive() = NewDownloadCallback(displayName, response);
+  *callback.Receive() = NewDownloadCallback(displayName, showProgress, response);
   return URLDownloadToFileW(nullptr, AsWide(encodedUrl), AsWide(path), 0, callback.Get());
 }
 
 // Runs the transfer into file; true when the platform reported it done and
 // the answer was the whole body of an HTTP success.
 bool TransferInto(const std::u16string& encodedUrl, const PartialDownload& file,
-                  const std::u16string& displayName) {
+                  const std::u16string& displayName, const ProgressDisplay& showProgress) {
   DownloadResponse response;
-  if (RunTransfer(encodedUrl, file.path(), displayName, &response) != S_OK) return false;
+  if (RunTransfer(encodedUrl, file.path(), displayName, showProgress, &response) != S_OK) {
+    return false;
+  }
   uint64_t storedSize = 0;
   return file.GetSize(&storedSize) && IsWholeSuccessfulBody(response, storedSize);
 }
@@ -112,7 +115,8 @@ bool ReplaceTarget(PartialDownload& file, const std::u16string& target) {
 }  // namespace
 
 bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                  const std::u16string& displayName, const std::string& expectedDigest) {
+                  const std::u16string& displayName, const std::string& expectedDigest,
+                  const ProgressDisplay& showProgress) {
   const size_t separator = localPath.find_last_of(kPathSeparators);
   if (separator != std::u16string::npos) {
     // CreateDirectories accepts a file of the folder's name, but nothing can
@@ -126,7 +130,7 @@ bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
   const std::u16string encodedUrl = UrlEncode(url);
   // A copy in the internet cache would answer instead of the server.
   DeleteUrlCacheEntryW(AsWide(encodedUrl));
-  const bool transferred = TransferInto(encodedUrl, download, displayName);
+  const bool transferred = TransferInto(encodedUrl, download, displayName, showProgress);
   // The platform keeps a second full copy of the body in its cache until the
   // entry is deleted; the launcher never reads it again.
   DeleteUrlCacheEntryW(AsWide(encodedUrl));

@@ -14,8 +14,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "app/listed_executables.h"
 #include "fuzz/fuzz_text.h"
-#include "process/executable_names.h"
 
 namespace {
 

@@ -1,12 +1,13 @@
 #ifndef PROCESS_EXECUTABLE_NAMES_H_
 #define PROCESS_EXECUTABLE_NAMES_H_
 
-#include <string>
+#include <optional>
 #include <string_view>
-#include <vector>
 
-// The base names of the listed files that end in ".exe", in list order,
-// duplicates kept.
-std::vector<std::u16string> CollectExecutableNames(std::string_view serverText);
+// The name running copies of a listed file have when the file is an
+// executable: the part of listedName (a list's file field, bytes in the
+// system ANSI code page) after its last "/" or "\", when that part ends in
+// ".exe" under ASCII case folding. Nothing for any other file.
+std::optional<std::string_view> ExecutableBaseName(std::string_view listedName);
 
 #endif  // PROCESS_EXECUTABLE_NAMES_H_

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "app/app_paths.h"
+#include "app/listed_executables.h"
 #include "base/ascii_case.h"
 #include "app/update_selection.h"
-#include "process/executable_names.h"
 #include "publish/code_page.h"
 #include "lists/list_digests.h"
 #include "lists/list_signature.h"

@@ -3,10 +3,33 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/listed_executables.h"
+
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+// The rule on one listed name, on its bytes: a lead byte of a double-byte
+// character just before a separator leaves the separator a separator.
+TEST(ExecutableBaseNameTest, IsThePartAfterTheLastSeparatorWhenItEndsInExe) {
+  const struct {
+    std::string_view listedName;
+    std::optional<std::string_view> baseName;
+  } cases[] = {
+      {"Bin/Viewer.EXE", "Viewer.EXE"},
+      {"a/b\\c/d.exe", "d.exe"},
+      {"\x81/\xB0\xA1.exe", "\xB0\xA1.exe"},
+      {".exe", ".exe"},
+      {"dir.exe/", std::nullopt},
+      {"app.exe ", std::nullopt},
+      {"readme.exe.txt", std::nullopt},
+      {"exe", std::nullopt},
+      {"", std::nullopt},
+      {std::string_view("a\0b.exe", 7), std::nullopt},
+      {std::string_view("a\0/b.exe", 8), "b.exe"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExecutableBaseName(c.listedName), c.baseName) << testing::PrintToString(c.listedName);
+  }
+}
 
 struct NamesCase {
   std::string text;

@@ -3,11 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/listed_executables.h"
 #include "base/hex_text.h"
 #include "publish/signing.h"
 #include "lists/list_signature.h"
 #include "lists/version_list.h"
-#include "process/executable_names.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "app/platform.h"
 #include "app/storable_name.h"
 #include "app/update_selection.h"
-#include "base/decimal_text.h"
 #include "lists/ansi.h"
 #include "lists/info_file.h"
 #include "lists/list_digests.h"
 #include "lists/version_list.h"
+#include "ui/progress_texts.h"
 
 namespace {
 

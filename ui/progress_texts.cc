@@ -12,6 +12,8 @@ constexpr size_t kListedNames = 3;
 
 }  // namespace
 
+std::u16string MoreNamesText(size_t count) { return u"... 외 " + DecimalText(count) + u"개"; }
+
 std::u16string FileListText(const std::vector<std::u16string>& names) {
   const size_t shown = std::min(names.size(), kListedNames);
   std::u16string text;

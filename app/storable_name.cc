@@ -8,9 +8,8 @@
 
 namespace {
 
-// MAX_PATH, 260 units with the terminating zero. Staging costs nothing: a
-// staging path that would not fit takes the long-path form.
-constexpr size_t kMaxPathUnits = 259;
+// Staging costs nothing against kMaxPathUnits: a staging path that would not
+// fit takes the long-path form.
 // The longest path Windows takes in any form. Separators collapse, so a name
 // may be longer than the path it stores, but a hostile list can hold
 // megabytes of them, and the name is passed on as listed.

@@ -38,7 +38,7 @@ OwnedKey ImportPublicKey(std::string_view publicKey) {
 std::string DerSignature(std::string_view signature) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(signature.data());
   const size_t half = kSignatureSize / 2;
-  std::unique_ptr<ECDSA_SIG, decltype(&ECDSA_SIG_free)> sig(ECDSA_SIG_new(), ECDSA_SIG_free);
+  OwnedEcdsaSignature sig(ECDSA_SIG_new());
   BIGNUM* r = BN_bin2bn(bytes, half, nullptr);
   BIGNUM* s = BN_bin2bn(bytes + half, half, nullptr);
   if (!sig || !r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1) {

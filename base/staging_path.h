@@ -13,13 +13,16 @@
 
 inline constexpr std::u16string_view kStagingSuffix = u".crv3part";
 
+// MAX_PATH, 260 units with the terminating zero: the longest path the plain
+// (not "\\?\") form takes.
+inline constexpr size_t kMaxPathUnits = 259;
+
 // The staging path for a target given as a full path that Windows has already
 // normalised. A target that just fits the path limit (MAX_PATH, 260 units
 // with the terminating zero) must not lose that room to the ending, so a
 // staging path that would not fit takes the long-path form "\\?\", which
 // Windows passes on without a length limit and without normalising it again.
 inline std::u16string StagingPathForFullPath(const std::u16string& fullTarget) {
-  constexpr size_t kMaxPathUnits = 259;
   std::u16string staging = fullTarget + std::u16string(kStagingSuffix);
   if (staging.size() > kMaxPathUnits) staging.insert(0, u"\\\\?\\");
   return staging;

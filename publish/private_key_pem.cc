@@ -11,7 +11,6 @@ constexpr std::string_view kEnd = "-----END PRIVATE KEY-----";
 constexpr std::string_view kAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr size_t kPemLine = 64;
-constexpr size_t kSecretSize = 32;
 
 // PrivateKeyInfo { version 0, { id-ecPublicKey, prime256v1 },
 //   OCTET STRING ECPrivateKey { version 1, OCTET STRING d, [1] BIT STRING 04||X||Y } }
@@ -27,7 +26,7 @@ std::string_view AsText(const unsigned char* bytes, size_t size) {
 }
 
 constexpr size_t kDerSize =
-    sizeof(kBeforeSecret) + kSecretSize + sizeof(kBeforePoint) + kPublicKeySize;
+    sizeof(kBeforeSecret) + kP256SecretSize + sizeof(kBeforePoint) + kPublicKeySize;
 
 std::string Base64(std::string_view bytes) {
   std::string text;
@@ -89,17 +88,17 @@ std::optional<P256PrivateKey> ParsePrivateKeyPem(std::string_view pem) {
   const std::optional<std::string> der = body ? FromBase64(*body) : std::nullopt;
   if (!der || der->size() != kDerSize) return std::nullopt;
   const std::string_view view(*der);
-  const size_t pointAt = sizeof(kBeforeSecret) + kSecretSize;
+  const size_t pointAt = sizeof(kBeforeSecret) + kP256SecretSize;
   if (view.substr(0, sizeof(kBeforeSecret)) != AsText(kBeforeSecret, sizeof(kBeforeSecret)) ||
       view.substr(pointAt, sizeof(kBeforePoint)) != AsText(kBeforePoint, sizeof(kBeforePoint))) {
     return std::nullopt;
   }
-  return P256PrivateKey{std::string(view.substr(sizeof(kBeforeSecret), kSecretSize)),
+  return P256PrivateKey{std::string(view.substr(sizeof(kBeforeSecret), kP256SecretSize)),
                         std::string(view.substr(pointAt + sizeof(kBeforePoint)))};
 }
 
 std::string FormatPrivateKeyPem(const P256PrivateKey& key) {
-  if (key.secret.size() != kSecretSize || key.publicKey.size() != kPublicKeySize) return {};
+  if (key.secret.size() != kP256SecretSize || key.publicKey.size() != kPublicKeySize) return {};
   std::string der(AsText(kBeforeSecret, sizeof(kBeforeSecret)));
   der += key.secret;
   der += AsText(kBeforePoint, sizeof(kBeforePoint));

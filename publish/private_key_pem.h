@@ -6,9 +6,12 @@
 #ifndef PUBLISH_PRIVATE_KEY_PEM_H_
 #define PUBLISH_PRIVATE_KEY_PEM_H_
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+inline constexpr size_t kP256SecretSize = 32;
 
 struct P256PrivateKey {
   std::string secret;     // d, 32 bytes big-endian

@@ -56,8 +56,7 @@ std::string PrivateKeyPem(EVP_PKEY& key) {
 // r||s from OpenSSL's DER form, each half padded to 32 bytes.
 std::string RawSignature(const std::string& der) {
   const auto* cursor = reinterpret_cast<const unsigned char*>(der.data());
-  std::unique_ptr<ECDSA_SIG, decltype(&ECDSA_SIG_free)> sig(
-      d2i_ECDSA_SIG(nullptr, &cursor, static_cast<long>(der.size())), ECDSA_SIG_free);
+  OwnedEcdsaSignature sig(d2i_ECDSA_SIG(nullptr, &cursor, static_cast<long>(der.size())));
   if (!sig) return std::string();
   std::string raw(kSignatureSize, '\0');
   auto* out = reinterpret_cast<unsigned char*>(raw.data());

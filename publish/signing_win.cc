@@ -10,11 +10,10 @@
 
 namespace {
 
-constexpr size_t kSecretSize = 32;
 
 // X||Y||d of the key; empty when CNG cannot export it.
 std::string ExportPrivateParts(BCRYPT_KEY_HANDLE key) {
-  std::string blob(sizeof(BCRYPT_ECCKEY_BLOB) + kPublicKeySize + kSecretSize, '\0');
+  std::string blob(sizeof(BCRYPT_ECCKEY_BLOB) + kPublicKeySize + kP256SecretSize, '\0');
   ULONG size = 0;
   if (!BCRYPT_SUCCESS(BCryptExportKey(key, nullptr, BCRYPT_ECCPRIVATE_BLOB,
                                       reinterpret_cast<PUCHAR>(blob.data()),

@@ -5,22 +5,19 @@ nothing to do and an update of files in folders and with Hangul names, and a
 signed release from crv3publish, each checked with the run invariant; and a
 release published with --gzip, which nginx serves from its .gz files
 (gzip_static)."""
-import pathlib
 import random
-import shutil
 import urllib.parse
 
 import pytest
 
 from bench import invariant, paths, pki
 from bench.nginx import NginxServer
+from bench.paths import WINE_DLLS
 from bench.update_checks import BASE_PATH, DONE, LIST_PATH, file_requests, list_text
 from test_download import STATUS, bar, samples_of
 from test_publish import NATIVE, publish_native, require, write_tree
 from test_verified import SIGNED, TEST_KEY, check_invariant_over_https
 
-# Real Windows binaries: the DLLs of Debian's Wine package.
-WINE_DLLS = pathlib.Path("/usr/lib/i386-linux-gnu/wine/i386-windows")
 
 
 def start_nginx(**options):
@@ -115,15 +112,6 @@ def test_signed_release_published_by_the_windows_build_installs(bench, prefix, n
     assert files["local_list.txt"] == served["filelist.txt"]
 
 
-def mirror(server, served):
-    """Serves exactly the files of the served folder, .gz files included."""
-    shutil.rmtree(server.root / BASE_PATH.strip("/"), ignore_errors=True)
-    server.routes.clear()
-    for path in sorted(served.rglob("*")):
-        if path.is_file():
-            server.serve(BASE_PATH + path.relative_to(served).as_posix(), path.read_bytes())
-
-
 def percentages_by_file(result):
     """{shown name: [percentages]} in the order the status line showed them."""
     shown = {}
@@ -148,7 +136,7 @@ def publish_with_gzip_and_run(bench, prefix, server, tmp_path, release, *options
     write_tree(source, release)
     published = publish_native(source, "--out", served, "--gzip", *options)
     assert published.returncode == 0, published.stderr
-    mirror(server, served)
+    server.serve_folder(served, BASE_PATH)
     server.clear_requests()
     before = invariant.snapshot(prefix)
 

@@ -101,6 +101,15 @@ class NginxServer:
         target.write_bytes(body)
         self.routes[key] = Route(body=body)
 
+    def serve_folder(self, folder, base):
+        """Serves exactly the files of a folder below `base` ("/cv3down/"):
+        what it served there before is gone."""
+        shutil.rmtree(self.root / base.strip("/"), ignore_errors=True)
+        self.routes = {k: r for k, r in self.routes.items() if not k.startswith(base.encode())}
+        for path in sorted(folder.rglob("*")):
+            if path.is_file():
+                self.serve(base + path.relative_to(folder).as_posix(), path.read_bytes())
+
     def _logged(self):
         """(method, uri, decoded path, status, body bytes sent) per request."""
         log = self.directory / "run" / "access.log"

@@ -16,41 +16,16 @@ constexpr int kBestMemoryLevel = 9;
 // "unknown" in the header's OS field, where zlib would write the build host's.
 constexpr int kUnknownSystem = 255;
 
-// Ends the zlib stream on every path.
-class Deflater {
- public:
-  Deflater() {
-    ready_ = deflateInit2(&stream_, Z_BEST_COMPRESSION, Z_DEFLATED, kGzipWindowBits,
-                          kBestMemoryLevel, Z_DEFAULT_STRATEGY) == Z_OK;
-    header_.os = kUnknownSystem;
-    ready_ = ready_ && deflateSetHeader(&stream_, &header_) == Z_OK;
-  }
-  ~Deflater() { deflateEnd(&stream_); }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
+// A zlib stream ended on every path (End is harmless on a stream whose
+// init failed: zlib checks its state first).
+template <int (*End)(z_streamp)>
+struct ZlibStream {
+  ZlibStream() = default;
+  ~ZlibStream() { End(&stream); }
+  ZlibStream(const ZlibStream&) = delete;
+  ZlibStream& operator=(const ZlibStream&) = delete;
 
-  bool ready() const { return ready_; }
-  z_stream& stream() { return stream_; }
-
- private:
-  z_stream stream_{};
-  gz_header header_{};  // no name, no comment, time 0
-  bool ready_ = false;
-};
-
-class Inflater {
- public:
-  Inflater() { ready_ = inflateInit2(&stream_, kGzipWindowBits) == Z_OK; }
-  ~Inflater() { inflateEnd(&stream_); }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
-
-  bool ready() const { return ready_; }
-  z_stream& stream() { return stream_; }
-
- private:
-  z_stream stream_{};
-  bool ready_ = false;
+  z_stream stream{};
 };
 
 // Reads up to a chunk; false when the stream failed rather than ended.
@@ -66,9 +41,15 @@ Bytef* Bytes(std::string& text) { return reinterpret_cast<Bytef*>(text.data()); 
 }  // namespace
 
 bool WriteGzip(std::istream& in, std::ostream& out) {
-  Deflater deflater;
-  if (!deflater.ready()) return false;
-  z_stream& stream = deflater.stream();
+  ZlibStream<deflateEnd> deflater;
+  z_stream& stream = deflater.stream;
+  gz_header header{};  // no name, no comment, time 0; zlib reads it at the first deflate
+  header.os = kUnknownSystem;
+  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, kGzipWindowBits, kBestMemoryLevel,
+                   Z_DEFAULT_STRATEGY) != Z_OK ||
+      deflateSetHeader(&stream, &header) != Z_OK) {
+    return false;
+  }
   std::string input, output(kChunk, '\0');
   int flush = Z_NO_FLUSH;
   int result = Z_OK;
@@ -97,9 +78,9 @@ std::string GzipOf(std::string_view bytes) {
 }
 
 bool GzipDecodesTo(std::istream& gz, std::istream& plain) {
-  Inflater inflater;
-  if (!inflater.ready()) return false;
-  z_stream& stream = inflater.stream();
+  ZlibStream<inflateEnd> inflater;
+  z_stream& stream = inflater.stream;
+  if (inflateInit2(&stream, kGzipWindowBits) != Z_OK) return false;
   std::string input, output(kChunk, '\0'), expected;
   int result = Z_OK;
   while (result != Z_STREAM_END) {

@@ -1,8 +1,7 @@
-// The .gz bodies: the same bytes on every host and every run, decodable by
-// any gzip reader, and a check that accepts only a .gz holding exactly the
-// file's bytes.
+// The .gz bodies: the same bytes on every host and every run, and a check
+// that accepts only a .gz holding exactly the file's bytes. (Windows' URL
+// services decode them in tests/wine/test_nginx.py.)
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <sstream>
 #include <string>
@@ -10,21 +9,6 @@
 #include "publish/gzip_body.h"
 
 namespace {
-
-// zlib's own reader, independent of the code under test.
-std::string Gunzip(const std::string& gz) {
-  z_stream stream{};
-  EXPECT_EQ(inflateInit2(&stream, 15 + 16), Z_OK);
-  std::string out(1 << 20, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data()));
-  stream.avail_in = static_cast<uInt>(gz.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
-  out.resize(stream.total_out);
-  inflateEnd(&stream);
-  return out;
-}
 
 bool DecodesTo(const std::string& gz, const std::string& plain) {
   std::istringstream gzStream(gz), plainStream(plain);
@@ -51,9 +35,8 @@ TEST(GzipBodyTest, SameBytesGiveTheSameGzipWithNoNameTimeOrHost) {
   ASSERT_GT(gz.size(), 10u);
   // ID1 ID2 CM=deflate FLG=0 (no name, comment, extra) MTIME=0 XFL=2 (best) OS=255.
   EXPECT_EQ(gz.substr(0, 10), std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\xff", 10));
-  EXPECT_EQ(Gunzip(gz), plain);
+  EXPECT_TRUE(DecodesTo(gz, plain));
   EXPECT_LT(gz.size(), plain.size() * 6 / 10);
-  EXPECT_EQ(Gunzip(GzipOf("")), "");
 }
 
 TEST(GzipBodyTest, OnlyAGzipOfExactlyTheFileFits) {

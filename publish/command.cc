@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: crv3publish RELEASE_DIR --out SERVED_DIR [--previous PREVIOUS_SERVED_DIR] "
-    "[--release N] [--keep-ini] [--key PRIVATE_KEY_FILE] | crv3publish verify SERVED_DIR "
+    "[--release N] [--keep-ini] [--key PRIVATE_KEY_FILE] [--gzip] | crv3publish verify SERVED_DIR "
     "[--public-key HEX] | crv3publish keygen PRIVATE_KEY_FILE";
 
 // A whole number from 1 up, nothing else.
@@ -56,6 +56,8 @@ std::optional<PublishOptions> ParseOptions(const std::vector<std::u16string>& ar
       }
     } else if (argument == u"--key") {
       options.keyFile = arguments[++i];
+    } else if (argument == u"--gzip") {
+      options.gzip = true;
     } else if (argument == u"--keep-ini") {
       options.serveIniAsZip = false;
     } else if (argument.rfind(u"--", 0) == 0 || haveRelease) {

@@ -1,6 +1,6 @@
 // The crv3publish command line:
 //   crv3publish RELEASE_DIR --out SERVED_DIR [--previous PREVIOUS_SERVED_DIR]
-//               [--release N] [--keep-ini] [--key PRIVATE_KEY_FILE]
+//               [--release N] [--keep-ini] [--key PRIVATE_KEY_FILE] [--gzip]
 //   crv3publish verify SERVED_DIR [--public-key HEX]
 //   crv3publish keygen PRIVATE_KEY_FILE
 #ifndef PUBLISH_COMMAND_H_

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/sha256.h"
+#include "publish/gzip_body.h"
 #include "publish/file_system.h"
 #include "publish/native_path.h"
 #include "base/utf8.h"
@@ -175,4 +176,24 @@ bool DiskFileSystem::RemoveAll(const std::u16string& path) {
   std::error_code error;
   fs::remove_all(ToNativePath(path), error);
   return !error;
+}
+
+std::optional<uint64_t> DiskFileSystem::WriteGzipOf(const std::u16string& from,
+                                                    const std::u16string& to) {
+  const fs::path target = ToNativePath(to);
+  if (!MakeParent(target)) return std::nullopt;
+  std::ifstream in(ToNativePath(from), std::ios::binary);
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (!in || !out || !WriteGzip(in, out)) return std::nullopt;
+  out.close();
+  std::error_code error;
+  const uint64_t size = fs::file_size(target, error);
+  if (out.fail() || error) return std::nullopt;
+  return size;
+}
+
+bool DiskFileSystem::GzipFits(const std::u16string& gz, const std::u16string& plain) {
+  std::ifstream compressed(ToNativePath(gz), std::ios::binary);
+  std::ifstream original(ToNativePath(plain), std::ios::binary);
+  return compressed && original && GzipDecodesTo(compressed, original);
 }

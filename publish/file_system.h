@@ -46,6 +46,13 @@ class FileSystem {
   // Replaces a file at `to` in one step; moves a folder only to a free place.
   virtual bool Move(const std::u16string& from, const std::u16string& to) = 0;
   virtual bool RemoveAll(const std::u16string& path) = 0;
+
+  // Writes the gzip form of `from` to `to` (publish/gzip_body.h); its size,
+  // nothing when it could not be written.
+  virtual std::optional<uint64_t> WriteGzipOf(const std::u16string& from,
+                                              const std::u16string& to) = 0;
+  // True when the .gz at `gz` decodes to exactly the bytes of `plain`.
+  virtual bool GzipFits(const std::u16string& gz, const std::u16string& plain) = 0;
 };
 
 class DiskFileSystem : public FileSystem {
@@ -63,6 +70,9 @@ class DiskFileSystem : public FileSystem {
   bool WriteNewPrivateFile(const std::u16string& path, const std::string& bytes) override;
   bool Move(const std::u16string& from, const std::u16string& to) override;
   bool RemoveAll(const std::u16string& path) override;
+  std::optional<uint64_t> WriteGzipOf(const std::u16string& from,
+                                      const std::u16string& to) override;
+  bool GzipFits(const std::u16string& gz, const std::u16string& plain) override;
 };
 
 #endif  // PUBLISH_FILE_SYSTEM_H_

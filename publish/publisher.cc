@@ -2,12 +2,15 @@
 
 #include <array>
 #include <cstdio>
+#include <set>
 
 #include "app/app_paths.h"
 #include "app/listed_executables.h"
 #include "base/ascii_case.h"
 #include "app/update_selection.h"
 #include "publish/code_page.h"
+#include "publish/gzip_body.h"
+#include "publish/gzip_companions.h"
 #include "lists/list_digests.h"
 #include "lists/list_signature.h"
 #include "publish/list_writer.h"
@@ -19,6 +22,7 @@
 namespace {
 
 const std::u16string kSignatureFile = std::u16string(kListFileName) + std::u16string(kSignatureFileEnding);
+const std::u16string kListGzipFile = GzipCompanionOf(std::u16string(kListFileName));
 constexpr std::u16string_view kStagingEnding = u".crv3publish";
 
 // A release this large shows how far the work has come.
@@ -112,9 +116,11 @@ void CheckFolders(const PublishOptions& options, FileSystem& files, Outcome& out
 }
 
 // Moves a complete publication from the staging folder into the served one:
-// every file first, each replacing its old copy in one step, then the list's
-// signature, the list last. Only the moment between the last two moves shows
-// the old list beside the new signature.
+// every file first, each replacing its old copy in one step and followed by
+// its .gz, then the list's signature, the list's .gz, the list last. Only the
+// moment between the last moves shows the old list beside the new signature.
+// A listed file (or the list) comes in without a .gz of its own only when
+// its served .gz no longer fits: that .gz is removed first.
 bool PutInPlace(const std::u16string& staging, const std::u16string& served, FileSystem& files,
                 Outcome& outcome) {
   if (files.KindOf(served) == PathKind::kMissing) {
@@ -123,15 +129,28 @@ bool PutInPlace(const std::u16string& staging, const std::u16string& served, Fil
     return false;
   }
   std::vector<std::string> problems;
+  const ServedNames listed = ServedNames::OfList(files.ReadFile(ListPathIn(staging)).value_or(""));
+  std::set<std::u16string> staged;
   std::vector<std::u16string> names;
   for (const FoundFile& file : files.ListFiles(staging, problems)) {
-    if (file.name != kListFileName && file.name != kSignatureFile) names.push_back(file.name);
+    staged.insert(file.name);
+    if (file.name != kListFileName && file.name != kSignatureFile && file.name != kListGzipFile) {
+      names.push_back(file.name);
+    }
   }
-  if (files.KindOf(SignaturePathIn(staging)) == PathKind::kFile) names.push_back(kSignatureFile);
+  for (const std::u16string& last : {kSignatureFile, kListGzipFile}) {
+    if (staged.count(last)) names.push_back(last);
+  }
   names.emplace_back(kListFileName);
   for (const std::u16string& name : names) {
     if (!problems.empty()) break;
-    if (!files.Move(Join(staging, name), Join(served, name))) {
+    const std::u16string companion = GzipCompanionOf(name);
+    const std::u16string servedCompanion = Join(served, companion);
+    if ((listed.Holds(name) || name == kListFileName) && !staged.count(companion) &&
+        listed.LeavesFree(companion) && files.KindOf(servedCompanion) == PathKind::kFile &&
+        !files.RemoveAll(servedCompanion)) {
+      problems.push_back(Shown(servedCompanion) + ": cannot remove it");
+    } else if (!files.Move(Join(staging, name), Join(served, name))) {
       problems.push_back(Shown(Join(served, name)) + ": cannot replace it");
     }
   }
@@ -176,7 +195,8 @@ void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& option
 
 void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& list,
                  const VersionList& previous, const std::string& listText,
-                 const PublishOptions& options, FileSystem& files, Outcome& outcome) {
+                 const PublishOptions& options, const ServedNames& servedNames, FileSystem& files,
+                 Outcome& outcome) {
   if (!options.keyFile && files.KindOf(SignaturePathIn(options.servedFolder)) != PathKind::kMissing) {
     outcome.warnings.push_back(Shown(SignaturePathIn(options.servedFolder)) +
                                ": left from a signed publication and does not sign the new list; "
@@ -185,6 +205,14 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
   bool hasExecutable = false;
   for (const ReleaseFile& file : release) {
     hasExecutable |= EqualsIgnoringAsciiCase<char16_t>(file.name.releaseName, ExecutableName);
+    const std::u16string companion = GzipCompanionOf(file.name.servedName);
+    if (options.gzip && servedNames.Holds(companion)) {
+      outcome.warnings.push_back(ToUtf8(companion) + ": a file of the release, served in place of " +
+                                 ToUtf8(file.name.servedName) +
+                                 " to clients that accept gzip where .gz files are served beside "
+                                 "their files; no .gz of " + ToUtf8(file.name.servedName) +
+                                 " is written");
+    }
   }
   if (!hasExecutable) {
     outcome.warnings.push_back(ToUtf8(ExecutableName) +
@@ -208,27 +236,59 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
   }
 }
 
+// Stages what one file needs: the file itself when it is new or changed, or
+// when its served .gz no longer fits (PutInPlace then removes that .gz); with
+// gzip a .gz that saves enough, unless the served one still fits.
+bool StageFile(const ReleaseFile& file, const PublishOptions& options, bool inPlace,
+               const ServedNames& servedNames, FileSystem& files, Outcome& outcome) {
+  const std::u16string staging = StagingFolderOf(options.servedFolder);
+  const std::u16string from = Join(options.releaseFolder, file.name.releaseName);
+  const std::u16string companion = GzipCompanionOf(file.name.servedName);
+  const bool hasCompanion = servedNames.LeavesFree(companion);
+  const std::u16string servedCompanion = Join(options.servedFolder, companion);
+  bool copy = !(inPlace && file.unchanged);
+  if (!copy && hasCompanion && files.KindOf(servedCompanion) == PathKind::kFile) {
+    if (options.gzip &&
+        files.GzipFits(servedCompanion, Join(options.servedFolder, file.name.servedName))) {
+      return true;
+    }
+    copy = true;
+  }
+  if (copy && !files.CopyFile(from, Join(staging, file.name.servedName))) {
+    outcome.errors.push_back(Shown(Join(staging, file.name.servedName)) + ": cannot write it");
+    return false;
+  }
+  if (options.gzip && hasCompanion && !StageGzip(from, file.size, Join(staging, companion), files)) {
+    outcome.errors.push_back(Shown(Join(staging, companion)) + ": cannot write it");
+    return false;
+  }
+  return true;
+}
+
 // Writes the publication into the staging folder: every file that is not
-// already in place and the list's signature, then the list, which marks it
-// complete (PutInPlace moves the signature and then the list last, so a list
-// never stands beside an older signature).
+// already in place with its .gz, the list's signature and .gz, then the
+// list, which marks it complete (PutInPlace moves the signature and then the
+// list last, so a list never stands beside an older signature).
 bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& options,
-           const std::string& listText, const std::string& signatureText, bool inPlace,
-           uint64_t totalBytes, FileSystem& files, const ProgressLine& line, Outcome& outcome) {
+           const ServedNames& servedNames, const std::string& listText,
+           const std::string& signatureText, bool inPlace, uint64_t totalBytes, FileSystem& files,
+           const ProgressLine& line, Outcome& outcome) {
   const std::u16string staging = StagingFolderOf(options.servedFolder);
   Progress progress("writing", release.size(), totalBytes, line);
   for (const ReleaseFile& file : release) {
-    if (!(inPlace && file.unchanged) &&
-        !files.CopyFile(Join(options.releaseFolder, file.name.releaseName),
-                        Join(staging, file.name.servedName))) {
-      outcome.errors.push_back(Shown(Join(staging, file.name.servedName)) + ": cannot write it");
-      break;
-    }
+    if (!StageFile(file, options, inPlace, servedNames, files, outcome)) break;
     progress.Done(file.size);
   }
   if (outcome.errors.empty() && !signatureText.empty() &&
       !files.WriteFile(SignaturePathIn(staging), signatureText)) {
     outcome.errors.push_back(Shown(SignaturePathIn(staging)) + ": cannot write it");
+  }
+  const std::string listGzip =
+      options.gzip && servedNames.LeavesFree(kListGzipFile) ? GzipOf(listText) : std::string();
+  if (outcome.errors.empty() && !listGzip.empty() &&
+      GzipSavesEnough(listGzip.size(), listText.size()) &&
+      !files.WriteFile(Join(staging, kListGzipFile), listGzip)) {
+    outcome.errors.push_back(Shown(Join(staging, kListGzipFile)) + ": cannot write it");
   }
   if (outcome.errors.empty() && !files.WriteFile(ListPathIn(staging), listText)) {
     outcome.errors.push_back(Shown(ListPathIn(staging)) + ": cannot write it");
@@ -236,6 +296,29 @@ bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& option
   if (outcome.errors.empty()) return true;
   files.RemoveAll(staging);
   return false;
+}
+
+// One error for each .gz beside a listed file or the list that does not
+// decode to its file's bytes; how many were checked.
+size_t VerifyGzipCompanions(const std::u16string& servedFolder, const std::string& listText,
+                            const std::vector<std::u16string>& presentNames, FileSystem& files,
+                            Outcome& outcome) {
+  const ServedNames listed = ServedNames::OfList(listText);
+  size_t checked = 0;
+  std::vector<std::u16string> names = presentNames;
+  names.emplace_back(kListFileName);
+  for (const std::u16string& name : names) {
+    const std::u16string companion = Join(servedFolder, GzipCompanionOf(name));
+    if (!listed.LeavesFree(GzipCompanionOf(name)) || files.KindOf(companion) != PathKind::kFile) {
+      continue;
+    }
+    ++checked;
+    if (!files.GzipFits(companion, Join(servedFolder, name))) {
+      outcome.errors.push_back(ToUtf8(GzipCompanionOf(name)) + ": does not decode to the bytes of " +
+                               ToUtf8(name));
+    }
+  }
+  return checked;
 }
 
 // One error when filelist.txt.sig does not sign listText with the key.
@@ -317,13 +400,15 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
     outcome.errors.push_back(Shown(*options.keyFile) + ": signing the list failed");
     return outcome;
   }
-  AddWarnings(release, list, previous, listText, options, files, outcome);
+  ServedNames servedNames;
+  for (const ReleaseFile& file : release) servedNames.Add(file.name.servedName);
+  AddWarnings(release, list, previous, listText, options, servedNames, files, outcome);
 
   const bool inPlace = options.previousFolder &&
                        files.KindOf(options.servedFolder) == PathKind::kFolder &&
                        files.SameFolder(*options.previousFolder, options.servedFolder);
-  if (!Stage(release, options, listText, signatureText, inPlace, totalBytes, files, progress,
-             outcome) ||
+  if (!Stage(release, options, servedNames, listText, signatureText, inPlace, totalBytes, files,
+             progress, outcome) ||
       !PutInPlace(StagingFolderOf(options.servedFolder), options.servedFolder, files, outcome)) {
     return outcome;
   }
@@ -343,7 +428,7 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
     outcome.errors.push_back(Shown(ListPathIn(servedFolder)) + ": cannot be read");
     return outcome;
   }
-  std::vector<std::u16string> storedNames;
+  std::vector<std::u16string> storedNames, presentNames;
   const VersionList list = ParseVersionList(*text);
   const ListDigests digests = ParseListDigests(*text);
   size_t hashed = 0;
@@ -357,6 +442,7 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
       outcome.errors.push_back(ToUtf8(*name) + ": listed but not in the served folder");
     } else {
       storedNames.push_back(LocalFileName(*name));
+      presentNames.push_back(*name);
       const auto digest = digests.find(listName);
       if (digest == digests.end()) continue;
       ++hashed;
@@ -368,11 +454,13 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
   for (std::string& collision : FindCollisions(storedNames)) {
     outcome.errors.push_back(std::move(collision));
   }
+  const size_t gzipped = VerifyGzipCompanions(servedFolder, *text, presentNames, files, outcome);
   if (publicKeyText) VerifySignatureFile(servedFolder, *text, *publicKeyText, files, outcome);
   if (outcome.errors.empty()) {
     outcome.notes.push_back(Shown(servedFolder) + ": " + std::to_string(list.size()) +
                             " listed files, all present, " + std::to_string(hashed) +
-                            " with their SHA-256 checked" +
+                            " with their SHA-256 checked, " + std::to_string(gzipped) +
+                            " .gz decoding to their files" +
                             (publicKeyText ? ", the list signed by the key" : ""));
   }
   return outcome;

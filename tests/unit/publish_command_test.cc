@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "publish/code_page.h"
 #include "publish/command.h"
 #include "publish/file_system.h"
+#include "publish/gzip_body.h"
 #include "base/utf8.h"
 
 namespace {
@@ -44,14 +46,44 @@ struct FailingCopies : DiskFileSystem {
   }
 };
 
-// Records the name each file is moved to, in order.
+// Records the name each file is moved to, in order, and as "-name" each file
+// removed from the served folder.
 struct RecordingMoves : DiskFileSystem {
   std::vector<std::string> names;
   bool Move(const std::u16string& from, const std::u16string& to) override {
     names.push_back(ToUtf8(to.substr(to.rfind(u'/') + 1)));
     return DiskFileSystem::Move(from, to);
   }
+  bool RemoveAll(const std::u16string& path) override {
+    if (path.find(u".crv3publish") == std::u16string::npos) {
+      names.push_back("-" + ToUtf8(path.substr(path.rfind(u'/') + 1)));
+    }
+    return DiskFileSystem::RemoveAll(path);
+  }
 };
+
+// Bytes that gzip cannot shrink.
+std::string Noise(size_t size, uint32_t seed) {
+  std::string bytes;
+  for (size_t i = 0; i < size; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes += static_cast<char>(seed >> 24);
+  }
+  return bytes;
+}
+
+bool Fits(const std::string& gz, const std::string& plain) {
+  std::istringstream gzStream(gz), plainStream(plain);
+  return GzipDecodesTo(gzStream, plainStream);
+}
+
+std::vector<std::string> GzNames(const std::map<std::string, std::string>& tree) {
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : tree) {
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0) names.push_back(name);
+  }
+  return names;
+}
 
 std::string Cp949(const char* utf8) { return EncodeCodePage949(*FromUtf8(utf8)).value(); }
 
@@ -217,6 +249,75 @@ TEST_F(PublishCommandTest, AnUpdateInPlaceMovesTheSignatureAndThenTheListLast) {
   ASSERT_EQ(moves.names.size(), 4u);
   EXPECT_THAT(std::vector<std::string>(moves.names.begin() + 2, moves.names.end()),
               ElementsAre("filelist.txt.sig", "filelist.txt"));
+}
+
+TEST_F(PublishCommandTest, GzipWritesTheSameGzBesideEachFileThatSavesATenthAndTheList) {
+  Write("release", kRelease);
+  Write("release", {{"noise.bin", Noise(4000, 1)}});
+
+  ASSERT_EQ(Run({"release", "--out", "served", "--gzip"}), kExitOk);
+  ASSERT_EQ(Run({"release", "--out", "again", "--gzip"}), kExitOk);
+
+  const Tree served = Read("served");
+  EXPECT_EQ(Read("again"), served);
+  // The small files and the noise would save less than a tenth.
+  EXPECT_THAT(GzNames(served), ElementsAre("data/maps/one.dat.gz", "filelist.txt.gz"));
+  EXPECT_TRUE(Fits(served.at("data/maps/one.dat.gz"), served.at("data/maps/one.dat")));
+  EXPECT_TRUE(Fits(served.at("filelist.txt.gz"), served.at("filelist.txt")));
+  EXPECT_EQ(Run({"verify", "served"}), kExitOk);
+  EXPECT_THAT(console_.out, ElementsAre(HasSubstr("2 .gz decoding to their files")));
+}
+
+TEST_F(PublishCommandTest, EveryPublicationRemovesAGzThatNoLongerFitsItsFileBeforeTheList) {
+  const std::string vendorGz = GzipOf("the release's own file");
+  Write("release", {{"crv3v2.exe", "MZ app"}, {"a.dat", std::string(3000, 'a')},
+                    {"b.dat", std::string(3000, 'b')}, {"c.dat", std::string(3000, 'c')},
+                    {"c.dat.gz", vendorGz}});
+  ASSERT_EQ(Run({"keygen", "key.pem"}), kExitOk);
+  ASSERT_EQ(Run({"release", "--out", "served", "--gzip", "--key", "key.pem"}), kExitOk);
+  EXPECT_THAT(console_.err, ElementsAre("warning: c.dat.gz: a file of the release, served in "
+                                        "place of c.dat to clients that accept gzip where .gz "
+                                        "files are served beside their files; no .gz of c.dat "
+                                        "is written"));
+  // a.dat changes and still compresses, b.dat changes to bytes that do not.
+  Write("release", {{"a.dat", std::string(4000, 'A')}, {"b.dat", Noise(3000, 2)}});
+  RecordingMoves moves;
+
+  ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served", "--gzip", "--key",
+                 "key.pem"}, &moves), kExitOk);
+
+  EXPECT_THAT(moves.names, ElementsAre("a.dat", "a.dat.gz", "-b.dat.gz", "b.dat",
+                                       "filelist.txt.sig", "filelist.txt.gz", "filelist.txt"));
+  Tree served = Read("served");
+  EXPECT_THAT(GzNames(served), ElementsAre("a.dat.gz", "c.dat.gz", "filelist.txt.gz"));
+  EXPECT_TRUE(Fits(served.at("a.dat.gz"), std::string(4000, 'A')));
+  EXPECT_EQ(served.at("c.dat.gz"), vendorGz);
+  EXPECT_EQ(Run({"verify", "served"}), kExitOk);
+
+  // Without --gzip every .gz of a listed file goes, also beside an unchanged one.
+  Write("served", {{"crv3v2.exe.gz", GzipOf("MZ app")}});
+  ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served"}), kExitOk);
+  served = Read("served");
+  EXPECT_THAT(GzNames(served), ElementsAre("c.dat.gz"));
+  EXPECT_EQ(served.at("c.dat.gz"), vendorGz);
+
+  // A .gz that does not fit its unchanged file is replaced.
+  Write("served", {{"a.dat.gz", GzipOf("stale")}});
+  ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served", "--gzip"}), kExitOk);
+  EXPECT_TRUE(Fits(Read("served").at("a.dat.gz"), std::string(4000, 'A')));
+}
+
+TEST_F(PublishCommandTest, VerifyCatchesAGzThatDoesNotDecodeToItsFile) {
+  Write("release", kRelease);
+  ASSERT_EQ(Run({"release", "--out", "served", "--gzip"}), kExitOk);
+  Write("served", {{"data/maps/one.dat.gz", GzipOf(std::string(2999, 'm'))},
+                   {"filelist.txt.gz", "not gzip"},
+                   {"unlisted.dat.gz", "not checked: no listed file is served in its place"}});
+
+  EXPECT_EQ(Run({"verify", "served"}), kExitError);
+  EXPECT_THAT(console_.err,
+              ElementsAre("error: data/maps/one.dat.gz: does not decode to the bytes of data/maps/one.dat",
+                          "error: filelist.txt.gz: does not decode to the bytes of filelist.txt"));
 }
 
 struct RefusalCase {

@@ -60,25 +60,30 @@ def serve_folder(server, folder):
     assert (BASE_PATH + "filelist.txt").encode() in server.routes
 
 
-def test_windows_build_writes_what_the_native_build_writes(prefix, bench, tmp_path):
+# With --gzip both builds write the same .gz bytes (zlib, best compression,
+# a header without name, time or host).
+@pytest.mark.parametrize("options", [(), ("--gzip",)])
+def test_windows_build_writes_what_the_native_build_writes(prefix, bench, tmp_path, options):
     require(NATIVE, WINDOWS)
     release = tmp_path / "release"
     write_tree(release, release_files(b"MZ app"))
 
-    native = publish_native(release, "--out", tmp_path / "native")
-    windows = publish_windows(prefix, release, "--out", tmp_path / "windows")
+    native = publish_native(release, "--out", tmp_path / "native", *options)
+    windows = publish_windows(prefix, release, "--out", tmp_path / "windows", *options)
 
     assert (native.returncode, windows.returncode) == (0, 0), (native.stderr, windows.stderr)
     assert read_tree(tmp_path / "windows") == read_tree(tmp_path / "native")
     listed = (tmp_path / "native" / "filelist.txt").read_bytes()
     assert "도움말/설정/기본.i.zip|1|".encode("cp949") in listed
+    gzipped = [n for n in read_tree(tmp_path / "native") if n.endswith(".gz")]
+    assert ("data/levels/one.dat.gz" in gzipped and "filelist.txt.gz" in gzipped) == bool(options)
 
     # A republish in place, comparing with the previous publication.
     write_tree(release, {"도움말/안내.txt": "안내 2판\r\n".encode("cp949")})
     native = publish_native(release, "--out", tmp_path / "native", "--previous",
-                            tmp_path / "native")
+                            tmp_path / "native", *options)
     windows = publish_windows(prefix, release, "--out", tmp_path / "windows", "--previous",
-                              tmp_path / "windows")
+                              tmp_path / "windows", *options)
 
     assert (native.returncode, windows.returncode) == (0, 0), (native.stderr, windows.stderr)
     assert read_tree(tmp_path / "windows") == read_tree(tmp_path / "native")

@@ -1,7 +1,8 @@
 """nginx, a third-party web server, as the update server: started on
 loopback with a configuration, pid file, logs and temporary folders of its own
 under build/, HTTPS with the bench's test authority, HTTP/1.1 keep-alive,
-sendfile, and gzip for text. It never touches the system's nginx service.
+sendfile, and gzip for text, or instead (gzip_static=True) the "NAME.gz" a
+publisher wrote beside NAME. It never touches the system's nginx service.
 
 Like UpdateServer it has `routes` (what each path serves, for
 bench/invariant.py) and `requests` (read from its access log)."""
@@ -24,7 +25,7 @@ events {{ worker_connections 64; }}
 http {{
     types {{ text/plain txt; application/octet-stream dat exe; }}
     default_type application/octet-stream;
-    log_format bench '$request_method $request_uri $status';
+    log_format bench '$request_method $request_uri $status $body_bytes_sent';
     access_log {run}/access.log bench;
     client_body_temp_path {run}/body;
     proxy_temp_path {run}/proxy;
@@ -35,9 +36,7 @@ http {{
     tcp_nopush on;
     keepalive_timeout 30s;
     keepalive_requests 1000;
-    gzip on;
-    gzip_types text/plain;
-    gzip_min_length 1;
+    {compression}
     server {{
         listen 127.0.0.1:{port} ssl;
         server_name localhost;
@@ -49,9 +48,15 @@ http {{
 """
 
 
+# Compressing text per request, or serving the .gz files beside the files.
+GZIP_ON_THE_FLY = "gzip on; gzip_types text/plain; gzip_min_length 1;"
+GZIP_STATIC = "gzip off; gzip_static on;"
+
+
 class NginxServer:
-    def __init__(self, port, tls, directory):
+    def __init__(self, port, tls, directory, gzip_static=False):
         self.port = port
+        self.compression = GZIP_STATIC if gzip_static else GZIP_ON_THE_FLY
         self.tls = tls
         self.directory = directory
         self.root = directory / "root"
@@ -66,7 +71,7 @@ class NginxServer:
         certificate, key = self.tls
         config.write_text(CONFIG.format(
             user=pwd.getpwuid(os.geteuid()).pw_name, run=self.directory / "run", port=self.port,
-            certificate=certificate, key=key, root=self.root))
+            certificate=certificate, key=key, root=self.root, compression=self.compression))
         self._process = subprocess.Popen(["nginx", "-c", str(config), "-p", str(self.directory)],
                                          stderr=subprocess.PIPE)
         deadline = time.monotonic() + 10
@@ -96,15 +101,32 @@ class NginxServer:
         target.write_bytes(body)
         self.routes[key] = Route(body=body)
 
+    def serve_folder(self, folder, base):
+        """Serves exactly the files of a folder below `base` ("/cv3down/"):
+        what it served there before is gone."""
+        shutil.rmtree(self.root / base.strip("/"), ignore_errors=True)
+        self.routes = {k: r for k, r in self.routes.items() if not k.startswith(base.encode())}
+        for path in sorted(folder.rglob("*")):
+            if path.is_file():
+                self.serve(base + path.relative_to(folder).as_posix(), path.read_bytes())
+
+    def _logged(self):
+        """(method, uri, decoded path, status, body bytes sent) per request."""
+        log = self.directory / "run" / "access.log"
+        for line in (log.read_text().splitlines() if log.exists() else []):
+            method, uri, status, sent = line.split(" ")
+            path = urllib.parse.unquote_to_bytes(uri.split("?")[0])
+            yield method, uri, path, int(status), int(sent)
+
     @property
     def requests(self):
-        log = self.directory / "run" / "access.log"
-        found = []
-        for line in (log.read_text().splitlines() if log.exists() else []):
-            method, uri, status = line.split(" ")
-            found.append(Request(method, uri, urllib.parse.unquote_to_bytes(uri.split("?")[0]),
-                                 {}, 0.0, int(status)))
-        return found
+        return [Request(method, uri, path, {}, 0.0, status)
+                for method, uri, path, status, _ in self._logged()]
+
+    @property
+    def bytes_sent(self):
+        """[(decoded path, body bytes sent)] for every request, in order."""
+        return [(path, sent) for _, _, path, _, sent in self._logged()]
 
     def clear_requests(self):
         (self.directory / "run" / "access.log").write_text("")

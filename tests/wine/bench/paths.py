@@ -13,6 +13,9 @@ SCRATCH = BUILD / "wine-scratch"
 
 DEMO_PREFIX = BUILD / "demo-prefix"
 
+# Real Windows binaries: the 32-bit DLLs of Debian's Wine package.
+WINE_DLLS = pathlib.Path("/usr/lib/i386-linux-gnu/wine/i386-windows")
+
 
 def launcher(preset):
     return BUILD / preset / "crv3launcher.exe"

@@ -425,13 +425,14 @@ def test_leftover_staging_files_are_replaced(bench, prefix, http_server):
 
 # Names that must never be fetched nor written: they leave C:\corvane3, name a
 # drive, a stream or a device, are nothing but dots and blanks, carry the
-# launcher's staging ending (also once Windows drops trailing dots), or do not
+# launcher's staging or aside ending (also once Windows drops trailing dots), or do not
 # fit the path limit.
 HOSTILE = [
     "../escape.dat", "..\\escape.dat", "sub/../../escape.dat", "..", "sub/..", "...", ". /x.dat",
     "/", "C:\\escape.dat", "C:escape.dat", "good.dat:stream", "good.dat::$DATA",
     "CON", "NUL", "nul.txt", "sub/AUX.dat", "PRN/inner.dat", "COM1", "lpt1.log", "CON .txt",
     "n" * 300, "s/" * 150 + "deep.dat", "x.dat.crv3part", "y.dat.crv3part.",
+    "z.dll.crv3old", "sub/W.DLL.CRV3OLD ",
 ]
 # Bytes the ANSI code page (949) turns into some name; the server has nothing
 # for it, whatever it becomes.

@@ -27,6 +27,9 @@ class Platform {
   virtual std::string ReadTextFile(const std::u16string& path) = 0;
   // Replaces the file with exactly these bytes; failures go unnoticed.
   virtual void WriteTextFile(const std::u16string& path, const std::string& text) = 0;
+  // Puts back every old file a stopped run left renamed aside below folder
+  // and deletes the aside copies nothing holds any more.
+  virtual void SettleAsideCopies(const std::u16string& folder) = 0;
 
   // Network. An empty list means that none was obtained.
   [[nodiscard]] virtual std::string FetchServerList(const std::u16string& url) = 0;

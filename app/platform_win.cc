@@ -4,6 +4,7 @@
 
 #include "base/wide_string_win.h"
 #include "download/download_file.h"
+#include "download/file_replacement.h"
 #include "lists/server_list.h"
 #include "lists/text_file.h"
 #include "process/process_control_win.h"
@@ -28,6 +29,10 @@ void WindowsPlatform::WriteTextFile(const std::u16string& path, const std::strin
 
 std::string WindowsPlatform::FetchServerList(const std::u16string& url) {
   return ::FetchServerList(url);
+}
+
+void WindowsPlatform::SettleAsideCopies(const std::u16string& folder) {
+  ::SettleAsideCopies(folder);
 }
 
 bool WindowsPlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,

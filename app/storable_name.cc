@@ -73,6 +73,7 @@ bool IsStorableName(std::u16string_view name, const std::u16string& applicationD
   for (const std::u16string_view component : components) {
     if (StoredComponent(component).empty() || IsDeviceName(component)) return false;
   }
-  if (IsStagingPath(StoredComponent(components.back()))) return false;
+  const std::u16string_view stored = StoredComponent(components.back());
+  if (IsStagingPath(stored) || IsAsidePath(stored)) return false;
   return applicationDirectory.size() + StoredLength(components) <= kMaxPathUnits;
 }

@@ -67,6 +67,9 @@ int RunUpdate(std::u16string_view commandLine, Platform& platform,
     platform.ShowMessage(kCannotCreateDirectory, kErrorCaption, MessageIcon::kError);
     return 1;
   }
+  // Before anything is started or selected: an old file that a stopped run
+  // left renamed aside is back in place.
+  platform.SettleAsideCopies(paths.applicationDirectory);
 
   const std::string serverText = FetchAcceptedList(platform, listPublicKeyText);
   if (serverText.empty()) return StartOffline(platform, paths, options);

@@ -26,6 +26,23 @@ class ScopedHandle {
   HANDLE handle_ = nullptr;
 };
 
+// A directory search from FindFirstFileExW, closed with FindClose.
+class ScopedFindHandle {
+ public:
+  explicit ScopedFindHandle(HANDLE handle) : handle_(handle) {}
+  ScopedFindHandle(const ScopedFindHandle&) = delete;
+  ScopedFindHandle& operator=(const ScopedFindHandle&) = delete;
+  ~ScopedFindHandle() {
+    if (IsValid()) FindClose(handle_);
+  }
+
+  bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
 template <typename Interface>
 class ScopedComPtr {
  public:

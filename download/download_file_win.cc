@@ -11,6 +11,7 @@
 #include "base/wide_string_win.h"
 #include "download/download_callback_win.h"
 #include "download/download_response.h"
+#include "download/file_replacement.h"
 #include "download/url_encode.h"
 
 namespace {
@@ -50,13 +51,10 @@ class PartialDownload {
     return true;
   }
 
-  // Replaces target with this file in one step; afterwards there is nothing
-  // left to delete.
+  // Replaces target with this file, its data on the disk first; afterwards
+  // there is nothing left to delete.
   bool MoveOver(const std::u16string& target) {
-    if (!MoveFileExW(AsWide(path_), AsWide(target),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return false;
-    }
+    if (!PutStagedInPlace(path_, target)) return false;
     path_.clear();
     return true;
   }

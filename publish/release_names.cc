@@ -71,6 +71,9 @@ std::optional<std::string> ProblemWith(const std::u16string& releaseName,
   if (IsStagingPath(releaseName)) {
     return "ends in " + ToUtf8(kStagingSuffix) + ", which the launcher keeps for unfinished files";
   }
+  if (IsAsidePath(releaseName)) {
+    return "ends in " + ToUtf8(kAsideSuffix) + ", which the launcher keeps for replaced files";
+  }
   if (IsTopLevelNamed(releaseName, LocalListName)) {
     return "is the launcher's own record of installed versions";
   }

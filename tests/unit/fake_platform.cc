@@ -38,6 +38,10 @@ void FakePlatform::WriteTextFile(const std::u16string& path, const std::string& 
   files[path] = text;
 }
 
+void FakePlatform::SettleAsideCopies(const std::u16string& folder) {
+  calls.push_back("SettleAsideCopies(" + Utf8(folder) + ")");
+}
+
 std::string FakePlatform::FetchServerList(const std::u16string& url) {
   calls.push_back("FetchServerList(" + Utf8(url) + ")");
   return url.size() >= 4 && url.compare(url.size() - 4, 4, u".sig") == 0 ? serverSignature

@@ -31,6 +31,7 @@ class FakePlatform : public Platform {
   bool MakeDirectory(const std::u16string& path) override;
   std::string ReadTextFile(const std::u16string& path) override;
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
+  void SettleAsideCopies(const std::u16string& folder) override;
   std::string FetchServerList(const std::u16string& url) override;
   bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                     const std::u16string& displayName,

@@ -46,6 +46,8 @@ TEST(CheckReleaseNamesTest, AcceptsWhatTheLauncherStoresAndRefusesTheRest) {
       {u"FileList.txt", true, u"", "", "in place of the list"},
       {u"a.dll.crv3part", true, u"", "", "ends in .crv3part"},
       {u"sub/A.CRV3PART", true, u"", "", "ends in .crv3part"},
+      {u"crv3launcher.exe.crv3old", true, u"", "", "ends in .crv3old"},
+      {u"sub/A.DLL.CRV3OLD", false, u"", "", "ends in .crv3old"},
       {u"a|b.txt", true, u"", "", "Windows does not allow"},
       {u"a\\b.txt", true, u"", "", "Windows does not allow"},
       {u"a\tb.txt", true, u"", "", "Windows does not allow"},

@@ -73,10 +73,14 @@ TEST(IsStorableNameTest, TakesWhatWindowsStoresInsideTheDirectory) {
       {u"COM1 .log", false},
       {u"CON.", false},
       {u"conout$", false},
-      // The launcher's own staging files, also as Windows stores the name.
+      // The launcher's own staging files and aside copies, also as Windows
+      // stores the name.
       {u"x.crv3part", false},
       {u"sub/A.CRV3PART", false},
       {u"x.crv3part. ", false},
+      {u"crv3launcher.exe.crv3old", false},
+      {u"sub/X.DLL.Crv3Old .", false},
+      {u"x.crv3old/inner.dat", true},
       // The path limit counts the stored path, never the staging ending.
       {NameWithPathLength(259), true},
       {NameWithPathLength(260), false},

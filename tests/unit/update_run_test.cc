@@ -73,6 +73,17 @@ TEST_F(UpdateRunTest, OfflineWithoutProgramShowsServerError) {
               ElementsAre("ShowMessage(서버에 연결할 수 없습니다.\n인터넷 연결을 확인하세요.|오류|16)"));
 }
 
+TEST_F(UpdateRunTest, OldFilesLeftAsideAreSettledBeforeTheListEvenOffline) {
+  platform.existingPaths.clear();
+  platform.creatableDirectories.insert(kDirectory16);
+  EXPECT_EQ(RunUpdate(u"", platform, ""), 1);
+  EXPECT_THAT(platform.calls,
+              ElementsAre("PathExists(" + kDirectory + ")", "MakeDirectory(" + kDirectory + ")",
+                          "SettleAsideCopies(" + kDirectory + ")",
+                          "FetchServerList(https://update.test/cv3down/filelist.txt)",
+                          "PathExists(" + kExecutable + ")", testing::StartsWith("ShowMessage(")));
+}
+
 TEST_F(UpdateRunTest, OnlineWritesShortcutThenStartsProgram) {
   ServeUpToDateList();
   platform.existingPaths.insert(kExecutable16);
@@ -145,7 +156,8 @@ TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
       EXPECT_EQ(signedRun.CallsTo("DownloadFile").size(), 1u);
     } else {
       EXPECT_THAT(signedRun.calls,
-                  ElementsAre("PathExists(" + kDirectory + ")", fetchList, fetchSignature,
+                  ElementsAre("PathExists(" + kDirectory + ")",
+                              "SettleAsideCopies(" + kDirectory + ")", fetchList, fetchSignature,
                               "PathExists(" + kExecutable + ")",
                               "StartProgram(" + kExecutable + "||" + kDirectory + ")"))
           << c.what;

@@ -3,10 +3,12 @@ options of the update server and the reading of Wine's relay trace, on which
 the Wine scenarios rely."""
 import http.client
 import time
+import types
 import urllib.parse
 
 import pytest
 
+from bench import invariant
 from bench.launcher import parse_relay
 from bench.server import UpdateServer
 
@@ -73,3 +75,36 @@ def test_relay_lines_give_calls_with_their_strings():
     assert [(a.value, a.text) for a in box.args] == [
         (0, None), (0x40404A, '실행\n"x\\y"'), (0x404044, "알림"), (0x40, None)]
     assert (delete.args[0].text, delete.args[0].truncated) == ("http://h/a,b", True)
+
+
+def test_durability_reader_finds_unflushed_and_early_renames(tmp_path):
+    """Traces as strace -f -y -ttt writes them: the client's flushes by
+    descriptor path, the wine server's renames by name (through the
+    prefix's drive link)."""
+    prefix = types.SimpleNamespace(app_dir=tmp_path / "drive_c" / "corvane3")
+    prefix.app_dir.mkdir(parents=True)
+    (tmp_path / "dosdevices").mkdir()
+    (tmp_path / "dosdevices" / "c:").symlink_to(tmp_path / "drive_c")
+    real, linked = prefix.app_dir, tmp_path / "dosdevices" / "c:" / "corvane3"
+
+    def flush(time, name):
+        return f"41 {time}.000001 fsync(21<{real / name}>) = 0"
+
+    def rename(time, source, target):
+        return f'42 {time}.000001 rename("{real / source}", "{linked / target}") = 0'
+
+    client, server = tmp_path / "run.strace", tmp_path / "run.strace.server"
+    client.write_text("\n".join([flush(1, "a.dat.crv3part"), flush(4, "list.crv3part"),
+                                 "41 5.000001 fsync(22<pipe:[1]>) = -1 EINVAL (Invalid argument)"]))
+    server.write_text("\n".join([
+        rename(2, "a.dat.crv3part", "a.dat"),
+        rename(3, "b.dat.crv3part", "b.dat"),
+        rename(5, "c.dll", "c.dll.crv3old"),
+        rename(6, "list.crv3part", "local_list.txt"),
+        rename(7, "a.dat.crv3part", "d.dat"),
+        '43 8.000001 rename("/elsewhere/x", "/elsewhere/y") = 0']))
+
+    assert invariant.durability_problems(prefix, [client, server]) == [
+        "b.dat: renamed into place before its data was flushed",
+        "d.dat: renamed into place before its data was flushed",
+        "d.dat: renamed into place after the record"]

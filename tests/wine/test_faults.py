@@ -212,15 +212,17 @@ def test_refused_certificate_takes_the_offline_path(bench, prefix, https_server_
 # --- the target in the way ---------------------------------------------------------
 
 class HeldOpen:
-    """hold_open.exe holding a file under C:\\corvane3 without sharing."""
+    """hold_open.exe holding a file under C:\\corvane3 without sharing, or
+    with `load` keeping it loaded as a library."""
 
-    def __init__(self, prefix, name):
+    def __init__(self, prefix, name, load=False):
         self.ready = paths.SCRATCH / "hold_open.ready"
         self.hold = paths.SCRATCH / "hold_open.hold"
         self.ready.unlink(missing_ok=True)
         self.hold.write_text("hold")
         self.process = subprocess.Popen(
-            ["wine", paths.program("hold_open", prefix.preset), APP_DIR + "\\" + name,
+            ["wine", paths.program("hold_open", prefix.preset), *(["--load"] if load else []),
+             APP_DIR + "\\" + name,
              paths.windows_path(self.ready), paths.windows_path(self.hold)],
             env=prefix.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
@@ -260,6 +262,105 @@ def test_targets_in_the_way(bench, prefix, http_server):
     assert files[os.path.join("folder.dat", "keep.txt")] == b"keep"
     # Where nothing can be stored, nothing is asked for.
     assert file_requests(http_server) == ["good.dat", "held.dat", "read-only.dat"]
+
+
+# A file a running program runs can be renamed but not replaced: it is renamed
+# aside, the new file moves in, and the aside copy goes once nothing holds it.
+ASIDE = invariant.ASIDE
+LAUNCHER_IN_APP_DIR = APP_DIR + "\\crv3launcher.exe"
+
+
+def newer(program):
+    """The same program with bytes appended after its image: it runs alike."""
+    return program + b"\0newer release" * 64
+
+
+def test_the_running_launcher_replaces_itself(bench, prefix, http_server):
+    launcher = paths.launcher("wine-http").read_bytes()
+    bench.install_release({"crv3launcher.exe": launcher, "crv3v2.exe": b"fake_app"})
+    http_server.serve(LIST_PATH, list_text([("crv3launcher.exe", 2), ("crv3v2.exe", 1)]))
+    http_server.serve(BASE_PATH + "crv3launcher.exe", newer(launcher))
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(launcher=LAUNCHER_IN_APP_DIR, **RUN)
+
+    invariant.check(prefix, before, result, http_server, held=("crv3launcher.exe",))
+    assert boxes(result) == [DONE]
+    assert [e["module"] for e in result.started] == [APP_DIR + "\\crv3v2.exe"]
+    files = prefix.app_files()
+    assert files["crv3launcher.exe"] == newer(launcher)
+    # The old launcher ran its run to the end from its aside copy.
+    assert files["crv3launcher.exe" + ASIDE] == launcher
+    assert invariant.parse_record(files["local_list.txt"])[b"crv3launcher.exe"] == 2
+
+    # The new launcher: nothing to fetch, and the old copy is gone.
+    before = invariant.snapshot(prefix)
+    requested = len(file_requests(http_server))
+    result = bench.run(launcher=LAUNCHER_IN_APP_DIR, **RUN)
+
+    invariant.check(prefix, before, result, http_server)
+    assert boxes(result) == [] and len(file_requests(http_server)) == requested
+    assert [e["module"] for e in result.started] == [APP_DIR + "\\crv3v2.exe"]
+
+
+def test_a_loaded_library_is_replaced_and_its_old_copy_goes_later(bench, prefix, http_server):
+    plugin = (paths.program("hold_open", prefix.preset).parent / "bench_plugin.dll").read_bytes()
+    bench.install_release({"plugin.dll": plugin, "crv3v2.exe": b"fake_app"})
+    serve_release(http_server, {"plugin.dll": newer(plugin)})
+    holder = HeldOpen(prefix, "plugin.dll", load=True)
+    try:
+        before = invariant.snapshot(prefix)
+        result = bench.run(**RUN)
+        invariant.check(prefix, before, result, http_server, held=("plugin.dll",))
+        assert boxes(result) == [DONE]
+        assert prefix.app_files()["plugin.dll" + ASIDE] == plugin
+        # While the program runs, the next run cannot remove the copy yet.
+        before = invariant.snapshot(prefix)
+        result = bench.run(**RUN)
+        invariant.check(prefix, before, result, http_server, held=("plugin.dll",))
+    finally:
+        assert holder.release() == 0
+
+    before = invariant.snapshot(prefix)
+    result = bench.run(**RUN)
+
+    invariant.check(prefix, before, result, http_server)
+    assert boxes(result) == [] and file_requests(http_server) == ["plugin.dll"]
+    assert prefix.app_files()["plugin.dll"] == newer(plugin)
+
+
+def test_old_files_left_aside_are_put_back_before_selection(bench, prefix, http_server):
+    """A run stopped between its two moves left a.dat's old bytes aside and
+    no a.dat; one that could not delete its aside copy left sub/b.dat's."""
+    install(bench, ["a.dat", "sub/b.dat"])
+    (prefix.app_dir / "a.dat").rename(prefix.app_dir / ("a.dat" + ASIDE))
+    (prefix.app_dir / "sub" / ("b.dat" + ASIDE)).write_bytes(b"b.dat before its update")
+    serve_release(http_server, {"a.dat": new("a.dat"), "sub/b.dat": new("sub/b.dat")}, version=1)
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(**RUN)
+
+    invariant.check(prefix, before, result, http_server)
+    # a.dat is back and recorded: nothing is fetched.
+    assert boxes(result) == [] and file_requests(http_server) == []
+    assert prefix.app_files()["a.dat"] == old("a.dat")
+
+
+def test_data_is_flushed_before_any_name_points_at_it(bench, prefix, http_server, tmp_path):
+    """A file trace of a real update: every file moved into C:\\corvane3 and
+    the record were flushed before, and the record moves in last."""
+    names = ["a.dat", "sub/b.dat", "config.i.zip"]
+    install(bench, ["a.dat"])
+    serve_release(http_server, {name: new(name) for name in names})
+    trace = tmp_path / "files.strace"
+
+    result = bench.run(file_trace=trace, **RUN)
+
+    assert boxes(result) == [DONE]
+    traced = [trace, trace.with_name(trace.name + ".server")]
+    renames = [line for p in traced for line in p.read_text().splitlines() if "rename" in line]
+    assert len(renames) >= len(names) + 1, "the trace shows no renames"
+    assert invariant.durability_problems(prefix, traced) == []
 
 
 # --- killed in the middle of a download ------------------------------------------------
@@ -324,13 +425,14 @@ def test_leftover_staging_files_are_replaced(bench, prefix, http_server):
 
 # Names that must never be fetched nor written: they leave C:\corvane3, name a
 # drive, a stream or a device, are nothing but dots and blanks, carry the
-# launcher's staging ending (also once Windows drops trailing dots), or do not
+# launcher's staging or aside ending (also once Windows drops trailing dots), or do not
 # fit the path limit.
 HOSTILE = [
     "../escape.dat", "..\\escape.dat", "sub/../../escape.dat", "..", "sub/..", "...", ". /x.dat",
     "/", "C:\\escape.dat", "C:escape.dat", "good.dat:stream", "good.dat::$DATA",
     "CON", "NUL", "nul.txt", "sub/AUX.dat", "PRN/inner.dat", "COM1", "lpt1.log", "CON .txt",
     "n" * 300, "s/" * 150 + "deep.dat", "x.dat.crv3part", "y.dat.crv3part.",
+    "z.dll.crv3old", "sub/W.DLL.CRV3OLD ",
 ]
 # Bytes the ANSI code page (949) turns into some name; the server has nothing
 # for it, whatever it becomes.

@@ -13,7 +13,10 @@ outside: one snapshot of the prefix before the run, one check after it.
   cache is only checked for copies of downloaded bodies.
 - The exit code is 0 or 1 and the run did not time out (a run the test cut
   short on purpose has no exit code).
-- No launcher temporary file is left in C:\\corvane3.
+- No launcher temporary file is left in C:\\corvane3. The one exception is
+  the aside copy of a file a running program holds (`held`): the old bytes
+  renamed out of the way, which the next run removes. An aside copy that a
+  run puts back or removes counts as its target's old bytes.
 
 Use:
     before = invariant.snapshot(prefix)
@@ -37,7 +40,8 @@ RECORD = "local_list.txt"
 
 # Names the launcher gives files it writes before moving them into place, in
 # every form it has used.
-TEMPORARY = re.compile(r"(?i).*\.crv3part|cv3[0-9a-f]{1,4}\.tmp|.*\.crv3launcher\.tmp")
+TEMPORARY = re.compile(r"(?i).*\.crv3(part|old)|cv3[0-9a-f]{1,4}\.tmp|.*\.crv3launcher\.tmp")
+ASIDE = ".crv3old"
 
 # Folders of drive C: that hold the platform's state, relative and lower case.
 PLATFORM_FOLDERS = ("windows",)
@@ -213,10 +217,24 @@ def cached_copies(prefix, before, bodies):
                   if before.cache.get(p) != state and _digest(p.read_bytes()) in wanted)
 
 
-def problems(prefix, before, result, server, current=(), cache_copies_allowed=False):
+def _aside_target(name):
+    return name[:-len(ASIDE)] if name.lower().endswith(ASIDE) else None
+
+
+def _kept_aside(name, before, after, held):
+    """An aside copy a running program may still hold: its target is held and
+    the copy is that target's old bytes, or stayed as it was."""
+    target = _aside_target(name)
+    olds = [before.app_files.get(target), before.app_files.get(name)]
+    digest = after.app_files[name].digest
+    return target in held and any(old and old.digest == digest for old in olds)
+
+
+def problems(prefix, before, result, server, current=(), cache_copies_allowed=False, held=()):
     """Every way the run broke the invariant, as readable lines. `current`
     names listed files whose installed bytes are the server's version by the
-    info file's word (the run rightly leaves them and records them)."""
+    info file's word (the run rightly leaves them and records them); `held`
+    names files (relative, host separators) a running program holds."""
     found = []
     if result is not None and not result.killed:
         if result.timed_out or result.exit_code not in (0, 1):
@@ -226,12 +244,12 @@ def problems(prefix, before, result, server, current=(), cache_copies_allowed=Fa
     after = snapshot(prefix)
 
     for name, old in before.app_files.items():
-        if name not in after.app_files:
+        if name not in after.app_files and _aside_target(name) not in after.app_files:
             found.append(f"{name}: removed")
     for name, state in after.app_files.items():
-        if name == RECORD:
+        if name == RECORD or TEMPORARY.fullmatch(os.path.basename(name)):
             continue
-        old = before.app_files.get(name)
+        old = before.app_files.get(name) or before.app_files.get(name + ASIDE)
         body = new_bodies.get(name)
         if old is not None and state.digest == old.digest:
             if state != old:
@@ -244,7 +262,8 @@ def problems(prefix, before, result, server, current=(), cache_copies_allowed=Fa
 
     found += _record_problems(prefix, before, after, served,
                               {n.encode("cp949") if isinstance(n, str) else n for n in current})
-    found += [f"{name}: temporary file left" for name in temporary_files(prefix)]
+    found += [f"{name}: temporary file left" for name in temporary_files(prefix)
+              if not _kept_aside(name, before, after, held)]
 
     outside = after.outside
     shortcut = os.path.relpath(prefix.desktop / SHORTCUT_NAME, prefix.drive_c)
@@ -277,3 +296,53 @@ def _record_problems(prefix, before, after, served, current):
 def check(prefix, before, result, server, **options):
     found = problems(prefix, before, result, server, **options)
     assert not found, "invariant broken:\n" + "\n".join(found)
+
+
+# --- durability: what a file trace of the run shows --------------------------------
+
+_TRACED_CALL = re.compile(r"^(?:\d+ +)?(\d+\.\d+) (\w+)\((.*)\) += (-?\d+)")
+_TRACED_PATH = re.compile(r'<([^<>]*)>|"((?:[^"\\]|\\.)*)"')
+
+
+def _traced_events(texts):
+    """(time, call, [paths]) of every call that succeeded, in time order:
+    descriptors by the path strace -y shows, strings as given."""
+    events = []
+    for text in texts:
+        for line in text.splitlines():
+            match = _TRACED_CALL.match(line)
+            if match and match.group(4) == "0":
+                time, call, args = match.group(1), match.group(2), match.group(3)
+                found = [os.path.realpath(a or b) for a, b in _TRACED_PATH.findall(args)
+                         if (a or b).startswith("/")]
+                events.append((float(time), call, found))
+    return sorted(events, key=lambda e: e[0])
+
+
+def durability_problems(prefix, trace_files):
+    """Ways a run let a name in C:\\corvane3 point at data that may not be on
+    the disk yet: a rename onto a file there whose source was not flushed
+    before (moving an installed file aside or back excepted: its data is on
+    the disk since its own install), and a rename of the record before a
+    rename of a file it claims."""
+    app_dir = os.path.realpath(prefix.app_dir)
+    record = os.path.join(app_dir, RECORD)
+    flushed, found, record_renamed = set(), [], False
+    for _time, call, args in _traced_events(p.read_text("utf-8", "replace") for p in trace_files
+                                            if p.exists()):
+        if call in ("fsync", "fdatasync") and args:
+            flushed.add(args[0])
+        elif call.startswith("rename") and len(args) == 2:
+            source, target = args
+            if os.path.dirname(target) != app_dir and not target.startswith(app_dir + os.sep):
+                continue
+            if _aside_target(source) or _aside_target(target):
+                continue
+            shown = os.path.relpath(target, app_dir)
+            if source not in flushed:
+                found.append(f"{shown}: renamed into place before its data was flushed")
+            if record_renamed and target != record:
+                found.append(f"{shown}: renamed into place after the record")
+            record_renamed |= target == record
+            flushed.discard(source)
+    return found

@@ -1,10 +1,12 @@
 """Runs the launcher under Wine through bench_driver.exe and turns what the
 driver, the fake application and Wine's relay trace report into one result."""
 import atexit
+import contextlib
 import dataclasses
 import json
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import pathlib
@@ -16,6 +18,9 @@ from . import paths
 SHORTCUT_NAME = "Corvane3실행.lnk"
 APP_DIR = "C:\\corvane3"
 EXECUTABLE = APP_DIR + "\\crv3v2.exe"
+
+# The calls a file trace keeps: flushes and renames.
+FILE_TRACE_CALLS = "fsync,fdatasync,rename,renameat,renameat2"
 
 ICONS = {0x10: "error", 0x20: "question", 0x30: "warning", 0x40: "information"}
 
@@ -220,15 +225,21 @@ class Runner:
 
     def run(self, args=None, *, preset="wine-http", command_line=None, relay=True,
             timeout_ms=60000, child_wait_ms=15000, hold_file=None, env=None,
-            kill_on_text=None, kill_after_ms=None, capture_dir=None):
-        """Runs the launcher built by `preset` with the command line
-        `"<launcher>" args` (or exactly `command_line`) and returns a RunResult.
-        kill_on_text terminates it once its progress window shows that text,
-        kill_after_ms after that time. With capture_dir (on a prefix that
-        draws), the driver saves pictures there, named in the events."""
-        launcher = paths.launcher(preset)
+            kill_on_text=None, kill_after_ms=None, capture_dir=None, launcher=None,
+            file_trace=None):
+        """Runs the launcher built by `preset` (or the copy at the C:\\ path
+        `launcher`) with the command line `"<launcher>" args` (or exactly
+        `command_line`) and returns a RunResult. kill_on_text terminates it
+        once its progress window shows that text, kill_after_ms after that
+        time. With capture_dir (on a prefix that draws), the driver saves
+        pictures there, named in the events. With file_trace (a host path),
+        the flushes and renames of the run and of the wine server go there
+        (see invariant.durability_problems)."""
+        windows_launcher = launcher
+        launcher = paths.launcher(preset) if launcher is None else self.prefix.host_path(launcher)
+        windows_launcher = windows_launcher or paths.windows_path(launcher)
         if command_line is None:
-            command_line = f'"{paths.windows_path(launcher)}"'
+            command_line = f'"{windows_launcher}"'
             if args is not None:
                 command_line += " " + args
         command_file = self.scratch / "command_line.bin"
@@ -253,16 +264,35 @@ class Runner:
         # Files, not pipes: Wine's desktop process, started by the first window,
         # inherits the descriptors and would keep pipes open.
         out_file, err_file = self.scratch / "driver.out", self.scratch / "driver.err"
-        with out_file.open("wb") as out, err_file.open("wb") as err:
+        with out_file.open("wb") as out, err_file.open("wb") as err, \
+                self._file_tracing(file_trace) as wrapper:
             self.prefix.wine(
-                self.driver, paths.windows_path(launcher), paths.windows_path(command_file),
+                self.driver, windows_launcher, paths.windows_path(command_file),
                 *options, env=run_env, timeout=timeout_ms / 1000 + child_wait_ms / 1000 + 60,
-                stdout=out, stderr=err)
+                stdout=out, stderr=err, wrapper=wrapper)
         events = [json.loads(line) for line in out_file.read_text("ascii").splitlines()
                   if line.startswith("{")]
         trace = err_file.read_text("utf-8", "replace")
         return self._result(launcher, command_line, events, trace,
                             log.read_text("utf-8").splitlines() if log.exists() else [])
+
+    @contextlib.contextmanager
+    def _file_tracing(self, trace_file):
+        """strace of the run's processes and of the wine server (which makes
+        the renames), into trace_file and trace_file.server, timed."""
+        if trace_file is None:
+            yield ()
+            return
+        calls = ["-f", "-y", "-ttt", "-e", "trace=" + FILE_TRACE_CALLS]
+        server = subprocess.Popen(["strace", *calls, "-o", f"{trace_file}.server",
+                                   "-p", str(self.prefix.server_pid())],
+                                  stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)  # strace attaches before the run begins
+        try:
+            yield ["strace", *calls, "-o", str(trace_file)]
+        finally:
+            server.send_signal(signal.SIGINT)
+            server.wait(30)
 
     def _result(self, launcher, command_line, events, trace, log_lines):
         by_kind = {}

@@ -55,9 +55,21 @@ class WinePrefix:
                    LC_ALL="ko_KR.UTF-8")
         return env
 
-    def wine(self, *args, env=None, timeout=120, **kwargs):
-        return subprocess.run(["wine", *map(str, args)], env=env or self.env, timeout=timeout,
-                              stdin=subprocess.DEVNULL, **kwargs)
+    def wine(self, *args, env=None, timeout=120, wrapper=(), **kwargs):
+        """Runs a program under Wine; `wrapper` goes in front (e.g. strace)."""
+        return subprocess.run([*wrapper, "wine", *map(str, args)], env=env or self.env,
+                              timeout=timeout, stdin=subprocess.DEVNULL, **kwargs)
+
+    def server_pid(self):
+        """The process id of this prefix's wine server: the one working in
+        the server folder Wine derives from the prefix's device and inode."""
+        info = os.stat(self.path)
+        folder = f"server-{info.st_dev:x}-{info.st_ino:x}"
+        for entry in os.listdir("/proc"):
+            with contextlib.suppress(OSError):
+                if entry.isdigit() and os.path.basename(os.readlink(f"/proc/{entry}/cwd")) == folder:
+                    return int(entry)
+        return None
 
     # --- creation -------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "publish/file_system.h"
+#include "publish/progress.h"
 
 struct PublishOptions {
   std::u16string releaseFolder;
@@ -27,8 +28,6 @@ struct Outcome {
   std::vector<std::string> warnings;
   std::vector<std::string> notes;
 };
-
-using ProgressLine = std::function<void(const std::string& line)>;
 
 // The served folder receives every file under its served name, with a key
 // filelist.txt.sig, and filelist.txt, all written beside it first (see

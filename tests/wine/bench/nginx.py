@@ -38,6 +38,7 @@ http {{
     gzip on;
     gzip_types text/plain;
     gzip_min_length 1;
+    gzip_static {gzip_static};
     server {{
         listen 127.0.0.1:{port} ssl;
         server_name localhost;
@@ -50,8 +51,10 @@ http {{
 
 
 class NginxServer:
-    def __init__(self, port, tls, directory):
+    def __init__(self, port, tls, directory, gzip_static=False):
+        """gzip_static: serve NAME.gz, when present, to clients that accept gzip."""
         self.port = port
+        self.gzip_static = gzip_static
         self.tls = tls
         self.directory = directory
         self.root = directory / "root"
@@ -66,7 +69,8 @@ class NginxServer:
         certificate, key = self.tls
         config.write_text(CONFIG.format(
             user=pwd.getpwuid(os.geteuid()).pw_name, run=self.directory / "run", port=self.port,
-            certificate=certificate, key=key, root=self.root))
+            certificate=certificate, key=key, root=self.root,
+            gzip_static="on" if self.gzip_static else "off"))
         self._process = subprocess.Popen(["nginx", "-c", str(config), "-p", str(self.directory)],
                                          stderr=subprocess.PIPE)
         deadline = time.monotonic() + 10

@@ -168,3 +168,23 @@ def test_a_clean_upload_passes_and_each_planted_fault_is_named(vendor):
         code, output = vendor.check()
 
         assert code == 2 and reported in output, (label, output)
+
+
+def test_the_windows_build_checks_through_wininet(vendor, prefix):
+    """crv3publish.exe under Wine: WinINet with the prefix's certificate
+    store, gzip decoded, Hangul names encoded as the launcher encodes them."""
+    def check():
+        done = prefix.wine(paths.BUILD / PRESET / "crv3publish.exe", "check", vendor.url,
+                           "--public-key", vendor.public_key, capture_output=True, timeout=300)
+        return done.returncode, (done.stdout + done.stderr).decode("utf-8", "replace")
+
+    (vendor.stand_in / "crv3v2.exe.gz").write_bytes(gz(b"MZ app 1"))
+    code, output = check()
+    assert code == 0 and "5 listed files, all served, 5 with their SHA-256 checked" in output, output
+
+    (vendor.stand_in / "crv3v2.exe.gz").write_bytes(gz(b"MZ app 0"))
+    (vendor.stand_in / "도움말/안내.txt").unlink()
+    code, output = check()
+    assert code == 2, output
+    assert "crv3v2.exe: the served body differs from the listed SHA-256" in output, output
+    assert "도움말/안내.txt: answered HTTP 404" in output, output

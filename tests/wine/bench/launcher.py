@@ -220,13 +220,14 @@ class Runner:
 
     def run(self, args=None, *, preset="wine-http", command_line=None, relay=True,
             timeout_ms=60000, child_wait_ms=15000, hold_file=None, env=None,
-            kill_on_text=None, kill_after_ms=None, capture_dir=None):
-        """Runs the launcher built by `preset` with the command line
-        `"<launcher>" args` (or exactly `command_line`) and returns a RunResult.
+            kill_on_text=None, kill_after_ms=None, capture_dir=None, launcher=None):
+        """Runs the launcher built by `preset` (or the file `launcher`) with the
+        command line `"<launcher>" args` (or exactly `command_line`) and returns
+        a RunResult.
         kill_on_text terminates it once its progress window shows that text,
         kill_after_ms after that time. With capture_dir (on a prefix that
         draws), the driver saves pictures there, named in the events."""
-        launcher = paths.launcher(preset)
+        launcher = launcher or paths.launcher(preset)
         if command_line is None:
             command_line = f'"{paths.windows_path(launcher)}"'
             if args is not None:

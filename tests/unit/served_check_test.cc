@@ -62,7 +62,9 @@ class ServedCheckTest : public ::testing::Test {
     fetch_.table[std::string(kBase) + "filelist.txt"] = {200, list_, false, ""};
     fetch_.table[std::string(kBase) + "filelist.txt.sig"] = {
         200, FormatSignatureFile(SignMessage(key_->privateKeyPem, list_)), false, ""};
-    for (const auto& [name, body] : files) fetch_.table[UrlOf(name)] = {200, body, false, ""};
+    for (const auto& [name, body] : files) {
+      if (DecodeCodePage949(name)) fetch_.table[UrlOf(name)] = {200, body, false, ""};
+    }
   }
 
   std::string UrlOf(const std::string& listName) {

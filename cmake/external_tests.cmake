@@ -32,3 +32,11 @@ foreach(scenario ${wine_scenarios})
     TIMEOUT 1800
     ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1")
 endforeach()
+
+# Configuring for a vendor (refusals and warnings), each in a fresh build
+# folder below the test's temporary folder.
+add_test(NAME build.configure
+  COMMAND /usr/bin/python3 -m pytest -p no:cacheprovider -q -rfEsxX
+          ${CMAKE_SOURCE_DIR}/tests/build/test_configure.py
+  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/build)
+set_tests_properties(build.configure PROPERTIES TIMEOUT 1800 ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1")

@@ -20,6 +20,14 @@ endif()
 if(UPDATE_BASE_URL MATCHES "\\.invalid[:/]")
   message(FATAL_ERROR "UPDATE_BASE_URL names the placeholder host '${UPDATE_BASE_URL}': ${UPDATE_URL_HINT}")
 endif()
+# Over plain HTTP anyone on the network path can make the launcher install
+# and run any program; only a local test server may be reached that way.
+option(UPDATE_ALLOW_PLAIN_HTTP "Accept an http:// UPDATE_BASE_URL (local test servers only)" OFF)
+if(WIN32 AND UPDATE_BASE_URL MATCHES "^http://" AND NOT UPDATE_ALLOW_PLAIN_HTTP)
+  message(FATAL_ERROR "UPDATE_BASE_URL '${UPDATE_BASE_URL}' is plain HTTP: anyone on the network "
+                      "path could make the launcher install and run any program. Use an https:// "
+                      "URL, or for a local test server pass -DUPDATE_ALLOW_PLAIN_HTTP=ON")
+endif()
 
 
 # A launcher built with the publisher's public key accepts a server list only
@@ -33,6 +41,13 @@ endif()
 string(LENGTH "${UPDATE_PUBLIC_KEY}" update_public_key_length)
 if(NOT UPDATE_PUBLIC_KEY STREQUAL "" AND NOT update_public_key_length EQUAL 128)
   message(FATAL_ERROR "UPDATE_PUBLIC_KEY has ${update_public_key_length} hex digits; a P-256 public key X||Y has 128")
+endif()
+
+if(WIN32 AND UPDATE_PUBLIC_KEY STREQUAL "")
+  message(WARNING "UPDATE_PUBLIC_KEY is not set: this launcher installs and runs whatever the "
+                  "server at ${UPDATE_BASE_URL} lists, signed or not. To accept only lists you "
+                  "signed, make a key with crv3publish keygen and pass -DUPDATE_PUBLIC_KEY=<its "
+                  "128 hex digits>")
 endif()
 
 configure_file(${CMAKE_SOURCE_DIR}/app/update_url.h.in ${CMAKE_BINARY_DIR}/generated/app/update_url.h @ONLY)

@@ -1,10 +1,12 @@
 #include "publish/command.h"
 
+#include <functional>
 #include <limits>
 #include <optional>
 
 #include "lists/list_signature.h"
 #include "publish/publisher.h"
+#include "publish/served_check.h"
 #include "publish/signing_key.h"
 #include "base/utf8.h"
 
@@ -13,7 +15,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: crv3publish RELEASE_DIR --out SERVED_DIR [--previous PREVIOUS_SERVED_DIR] "
     "[--release N] [--keep-ini] [--key PRIVATE_KEY_FILE] [--gzip] | crv3publish verify SERVED_DIR "
-    "[--public-key HEX] | crv3publish keygen PRIVATE_KEY_FILE";
+    "[--public-key HEX] | crv3publish check URL [--public-key HEX] | "
+    "crv3publish keygen PRIVATE_KEY_FILE";
 
 // A whole number from 1 up, nothing else.
 std::optional<int64_t> ParseReleaseNumber(const std::u16string& text) {
@@ -83,6 +86,25 @@ int Report(const Outcome& outcome, Console& console) {
   return kExitOk;
 }
 
+using OptionalKey = std::optional<std::string>;
+
+// "verify SERVED_DIR" and "check URL", each with an optional --public-key HEX.
+int RunWithPublicKey(
+    const std::vector<std::u16string>& arguments, const char* shape, Console& console,
+    const std::function<Outcome(const std::u16string&, const OptionalKey&)>& run) {
+  const bool withKey = arguments.size() == 4 && arguments[2] == u"--public-key";
+  if (arguments.size() != 2 && !withKey) {
+    console.Err(std::string("error: ") + shape + " and --public-key HEX; " + kUsage);
+    return kExitError;
+  }
+  const OptionalKey key = withKey ? OptionalKey(ToUtf8(arguments[3])) : std::nullopt;
+  if (key && ParsePublicKeyText(*key).empty()) {
+    console.Err("error: --public-key " + *key + ": not 128 hex digits");
+    return kExitError;
+  }
+  return Report(run(arguments[1], key), console);
+}
+
 }  // namespace
 
 int RunPublishCommand(const std::vector<std::u16string>& arguments, FileSystem& files,
@@ -92,18 +114,19 @@ int RunPublishCommand(const std::vector<std::u16string>& arguments, FileSystem& 
     return kExitOk;
   }
   if (!arguments.empty() && arguments[0] == u"verify") {
-    const bool withKey = arguments.size() == 4 && arguments[2] == u"--public-key";
-    if (arguments.size() != 2 && !withKey) {
-      console.Err(std::string("error: verify takes one folder and --public-key HEX; ") + kUsage);
-      return kExitError;
-    }
-    const std::optional<std::string> key =
-        withKey ? std::optional<std::string>(ToUtf8(arguments[3])) : std::nullopt;
-    if (key && ParsePublicKeyText(*key).empty()) {
-      console.Err("error: --public-key " + *key + ": not 128 hex digits");
-      return kExitError;
-    }
-    return Report(Verify(arguments[1], key, files), console);
+    return RunWithPublicKey(arguments, "verify takes one folder", console,
+                            [&files](const std::u16string& folder, const OptionalKey& key) {
+                              return Verify(folder, key, files);
+                            });
+  }
+  if (!arguments.empty() && arguments[0] == u"check") {
+    return RunWithPublicKey(arguments, "check takes one URL", console,
+                            [&console](const std::u16string& url, const OptionalKey& key) {
+                              return CheckServed(url, key, *MakeHttpFetch(),
+                                                 [&console](const std::string& line) {
+                                                   console.Out(line);
+                                                 });
+                            });
   }
   if (!arguments.empty() && arguments[0] == u"keygen") {
     if (arguments.size() != 2) {

@@ -1,7 +1,6 @@
 #include "publish/publisher.h"
 
 #include <array>
-#include <cstdio>
 #include <set>
 
 #include "app/app_paths.h"
@@ -14,6 +13,7 @@
 #include "lists/list_digests.h"
 #include "lists/list_signature.h"
 #include "publish/list_writer.h"
+#include "publish/progress.h"
 #include "publish/release_names.h"
 #include "publish/signing_key.h"
 #include "base/utf8.h"
@@ -24,10 +24,6 @@ namespace {
 const std::u16string kSignatureFile = std::u16string(kListFileName) + std::u16string(kSignatureFileEnding);
 const std::u16string kListGzipFile = GzipCompanionOf(std::u16string(kListFileName));
 constexpr std::u16string_view kStagingEnding = u".crv3publish";
-
-// A release this large shows how far the work has come.
-constexpr size_t kProgressEveryFiles = 250;
-constexpr uint64_t kProgressEveryBytes = 64ull << 20;
 
 // The launcher closes every running program whose name a listed ".exe" has,
 // wherever it was started from.
@@ -57,37 +53,6 @@ std::string ShownListName(const std::string& listName) {
   return name ? ToUtf8(*name) : listName;
 }
 
-class Progress {
- public:
-  Progress(const char* doing, size_t totalFiles, uint64_t totalBytes, const ProgressLine& line)
-      : doing_(doing), totalFiles_(totalFiles), totalBytes_(totalBytes), line_(line),
-        shown_(totalFiles > kProgressEveryFiles || totalBytes > kProgressEveryBytes) {}
-
-  void Done(uint64_t size) {
-    ++files_;
-    bytes_ += size;
-    if (!shown_) return;
-    if (files_ - lastFiles_ >= kProgressEveryFiles || bytes_ - lastBytes_ >= kProgressEveryBytes ||
-        files_ == totalFiles_) {
-      lastFiles_ = files_;
-      lastBytes_ = bytes_;
-      char text[160];
-      std::snprintf(text, sizeof text, "%s: %zu of %zu files, %.1f of %.1f MB", doing_, files_,
-                    totalFiles_, bytes_ / 1048576.0, totalBytes_ / 1048576.0);
-      line_(text);
-    }
-  }
-
- private:
-  const char* doing_;
-  size_t totalFiles_;
-  uint64_t totalBytes_;
-  const ProgressLine& line_;
-  bool shown_;
-  size_t files_ = 0, lastFiles_ = 0;
-  uint64_t bytes_ = 0, lastBytes_ = 0;
-};
-
 struct ReleaseFile {
   PublishedName name;
   uint64_t size = 0;
@@ -111,7 +76,8 @@ void CheckFolders(const PublishOptions& options, FileSystem& files, Outcome& out
     error(options.servedFolder, "the served folder and the release folder overlap");
   }
   if (options.previousFolder && files.KindOf(ListPathIn(*options.previousFolder)) != PathKind::kFile) {
-    error(ListPathIn(*options.previousFolder), "the previous publication has no list");
+    error(ListPathIn(*options.previousFolder),
+          "the previous publication has no list; for a first release leave --previous out");
   }
 }
 
@@ -193,6 +159,23 @@ void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& option
   }
 }
 
+// The launcher looks for a listed file under its listed name, so it never
+// finds an ".i.zip" installed and fetches it on every start.
+void AddZippedIniWarning(const std::vector<ReleaseFile>& release, Outcome& outcome) {
+  std::vector<std::u16string> zipped;
+  for (const ReleaseFile& file : release) {
+    if (file.name.servedName != file.name.releaseName) zipped.push_back(file.name.releaseName);
+  }
+  if (zipped.empty()) return;
+  const std::string more =
+      zipped.size() > 1 ? " and " + std::to_string(zipped.size() - 1) + " more .ini files" : "";
+  outcome.warnings.push_back(
+      ToUtf8(zipped.front()) + more +
+      ": served as .i.zip, which the launcher fetches again on every start: every start shows "
+      "the completion box and overwrites the user's edits to the .ini; serve them under their "
+      "own name with --keep-ini where the server allows .ini");
+}
+
 void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& list,
                  const VersionList& previous, const std::string& listText,
                  const PublishOptions& options, const ServedNames& servedNames, FileSystem& files,
@@ -228,6 +211,7 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
       }
     }
   }
+  AddZippedIniWarning(release, outcome);
   for (const auto& [name, version] : previous) {
     if (!list.count(name)) {
       outcome.warnings.push_back(ShownListName(name) +

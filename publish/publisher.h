@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "publish/file_system.h"
+#include "publish/progress.h"
 
 struct PublishOptions {
   std::u16string releaseFolder;
@@ -30,8 +31,6 @@ struct Outcome {
   std::vector<std::string> warnings;
   std::vector<std::string> notes;
 };
-
-using ProgressLine = std::function<void(const std::string& line)>;
 
 // The served folder receives every file under its served name, with gzip
 // their .gz, with a key filelist.txt.sig, and filelist.txt, all written

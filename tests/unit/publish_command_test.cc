@@ -138,7 +138,7 @@ class PublishCommandTest : public ::testing::Test {
     for (size_t i = 0; i < arguments.size(); ++i) {
       const std::string& argument = arguments[i];
       const bool isFolder = argument.rfind("--", 0) != 0 && argument != "verify" &&
-                            argument != "keygen" &&
+                            argument != "keygen" && argument != "check" &&
                             (i == 0 || (arguments[i - 1] != "--release" &&
                                         arguments[i - 1] != "--public-key"));
       wide.push_back(*FromUtf8(isFolder ? Path(argument).string() : argument));
@@ -178,7 +178,11 @@ TEST_F(PublishCommandTest, FirstReleaseServesEveryFileAndListsThemInByteOrder) {
   EXPECT_EQ(ParseListDigests(served.at("filelist.txt")), digests);
   served.erase("filelist.txt");
   EXPECT_EQ(served, expected);
-  EXPECT_THAT(console_.err, IsEmpty());
+  EXPECT_THAT(console_.err,
+              ElementsAre("warning: config.ini: served as .i.zip, which the launcher fetches again "
+                          "on every start: every start shows the completion box and overwrites "
+                          "the user's edits to the .ini; serve them under their own name with "
+                          "--keep-ini where the server allows .ini"));
   EXPECT_THAT(console_.out, ElementsAre(HasSubstr("5 new or changed at version 1")));
   EXPECT_FALSE(fs::exists(Path("served.crv3publish")));
 
@@ -186,9 +190,15 @@ TEST_F(PublishCommandTest, FirstReleaseServesEveryFileAndListsThemInByteOrder) {
 }
 
 TEST_F(PublishCommandTest, KeepIniServesIniFilesUnderTheirOwnName) {
-  Write("release", {{"crv3v2.exe", "x"}, {"a.ini", "i"}});
+  Write("release", {{"crv3v2.exe", "x"}, {"a.ini", "i"}, {"sub/b.INI", "j"}});
+  ASSERT_EQ(Run({"release", "--out", "zipped"}), kExitOk);
+  EXPECT_THAT(console_.err, ElementsAre(HasSubstr("warning: a.ini and 1 more .ini files: served "
+                                                  "as .i.zip")));
+
   ASSERT_EQ(Run({"release", "--out", "served", "--keep-ini"}), kExitOk);
-  EXPECT_EQ(WithoutDigests(Read("served").at("filelist.txt")), "a.ini|1\r\ncrv3v2.exe|1\r\n");
+  EXPECT_EQ(WithoutDigests(Read("served").at("filelist.txt")),
+            "a.ini|1\r\ncrv3v2.exe|1\r\nsub/b.INI|1\r\n");
+  EXPECT_THAT(console_.err, IsEmpty());
 }
 
 TEST_F(PublishCommandTest, UpdateInPlaceRaisesOnlyTheChangedFileInASubfolder) {
@@ -204,7 +214,8 @@ TEST_F(PublishCommandTest, UpdateInPlaceRaisesOnlyTheChangedFileInASubfolder) {
             "config.i.zip|4\r\ncrv3v2.exe|4\r\ndata/maps/one.dat|5\r\n" +
                 Cp949("도움말/안내.txt") + "|4\r\n");
   EXPECT_EQ(served.at("data/maps/one.dat"), "new maps");
-  EXPECT_THAT(console_.err, ElementsAre("warning: Zeta.dll: dropped from the list; installed "
+  EXPECT_THAT(console_.err, ElementsAre(HasSubstr("config.ini: served as .i.zip"),
+                                        "warning: Zeta.dll: dropped from the list; installed "
                                         "copies stay where they are"));
   EXPECT_FALSE(fs::exists(Path("served.crv3publish")));
 }
@@ -232,7 +243,8 @@ TEST_F(PublishCommandTest, FinishesAPublicationThatWasStoppedWhilePutInPlace) {
   // The finished publication is the previous one: the release's crv3v2.exe
   // differs from it and gets version 3.
   EXPECT_THAT(WithoutDigests(Read("served").at("filelist.txt")), HasSubstr("crv3v2.exe|3\r\n"));
-  EXPECT_THAT(console_.err, ElementsAre(HasSubstr("finished the interrupted publication")));
+  EXPECT_THAT(console_.err, ElementsAre(HasSubstr("finished the interrupted publication"),
+                                        HasSubstr("config.ini: served as .i.zip")));
 }
 
 TEST_F(PublishCommandTest, AnUpdateInPlaceMovesTheSignatureAndThenTheListLast) {
@@ -340,7 +352,8 @@ TEST_F(PublishCommandTest, EveryRefusalIsOneLineExitTwoAndWritesNothing) {
       {"empty release", {}, {"release", "--out", "served"}, "release: the release holds no files"},
       {"served inside the release", app, {"release", "--out", "release/out"}, "overlap"},
       {"previous without a list", app, {"release", "--out", "served", "--previous", "release"},
-       "no list"},
+       "release/filelist.txt: the previous publication has no list; for a first release leave "
+       "--previous out"},
       {"emoji", {{"crv3v2.exe", "MZ"}, {"🎉.txt", ""}}, {"release", "--out", "served"},
        "🎉.txt: cannot be written in code page 949"},
       {"case collision", {{"crv3v2.exe", "MZ"}, {"a.txt", ""}, {"A.TXT", ""}},
@@ -353,6 +366,8 @@ TEST_F(PublishCommandTest, EveryRefusalIsOneLineExitTwoAndWritesNothing) {
        {"release", "--out", "served"}, "x.dll.crv3part: ends in .crv3part"},
       {"device name", {{"crv3v2.exe", "MZ"}, {"sub/aux.dat", ""}}, {"release", "--out", "served"},
        "sub/aux.dat: the launcher refuses"},
+      {"check without a URL", app, {"check"}, "check takes one URL and --public-key HEX"},
+      {"check with a bad key", app, {"check", "--public-key", "12"}, "takes one URL"},
       {"zipped ini in the release", {{"crv3v2.exe", "MZ"}, {"a.i.zip", ""}},
        {"release", "--out", "served"}, "a.i.zip: would be stored by the launcher as a.ini"},
   };
@@ -449,7 +464,8 @@ TEST_F(PublishCommandTest, KeygenWritesAKeyThatSignsWhatVerifyAndTheLauncherAcce
   // Publishing again without the key leaves a signature that no longer fits.
   Write("release", {{"crv3v2.exe", "MZ app 2"}});
   ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served"}), kExitOk);
-  EXPECT_THAT(console_.err, ElementsAre(HasSubstr("filelist.txt.sig: left from a signed")));
+  EXPECT_THAT(console_.err, ElementsAre(HasSubstr("filelist.txt.sig: left from a signed"),
+                                        HasSubstr("config.ini: served as .i.zip")));
 }
 
 TEST_F(PublishCommandTest, EveryKeyRefusalIsOneLineExitTwoAndWritesNothing) {

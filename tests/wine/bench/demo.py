@@ -23,15 +23,20 @@ ICON_WORDS = {"error": "error icon", "warning": "warning icon",
 
 
 class Release:
-    """The sample release as the vendor keeps it: a plain folder, published
-    with crv3publish (the Windows build, under Wine) into the folder the
-    update server serves."""
+    """A release as the vendor keeps it: a plain folder, published with
+    crv3publish (the Windows build of `preset`, under Wine) into the folder
+    the update server serves, each publication compared with the one
+    before. Without a folder, the demo's sample release, published afresh."""
 
-    def __init__(self, runner):
-        self.prefix = runner.prefix
-        work = paths.BUILD / "demo-publish"
+    def __init__(self, runner, folder=None, preset=PRESET, key=None):
+        self.prefix, self.preset, self.key = runner.prefix, preset, key
+        work = paths.BUILD / f"{preset}-publish"
+        self.served = work / "served"
+        self.folder = folder
+        if folder:
+            return
         shutil.rmtree(work, ignore_errors=True)
-        self.folder, self.served = work / "release", work / "served"
+        self.folder = work / "release"
         self.write({
             "crv3v2.exe": runner.fake_app.read_bytes(),
             "data/maps.dat": bytes(range(256)) * 512,
@@ -48,20 +53,31 @@ class Release:
 
     def publish(self, server, faults=None):
         """faults: name -> the server's options for a file that fails."""
-        command = [paths.BUILD / PRESET / "crv3publish.exe", paths.windows_path(self.folder),
+        self.publish_folder()
+        server.clear()
+        for name, body in self.served_files():
+            options = {} if name == "filelist.txt" else {"rate": RATE}
+            options.update((faults or {}).get(name, {}))
+            server.serve("/cv3down/" + name, body, **options)
+
+    def publish_folder(self):
+        command = [paths.BUILD / self.preset / "crv3publish.exe", paths.windows_path(self.folder),
                    "--out", paths.windows_path(self.served)]
         if self.served.exists():
             command += ["--previous", paths.windows_path(self.served)]
-        result = self.prefix.wine(*command, capture_output=True, check=True)
+        if self.key:
+            command += ["--key", paths.windows_path(self.key)]
+        result = self.prefix.wine(*command, capture_output=True)
         say("crv3publish " + " ".join(str(c) for c in command[1:]))
         say(result.stdout.decode("utf-8") + result.stderr.decode("utf-8"), 3)
-        server.clear()
+        if result.returncode != 0:
+            raise SystemExit(f"crv3publish failed with exit code {result.returncode}")
+
+    def served_files(self):
+        """(name, bytes) of every file in the served folder."""
         for path in sorted(self.served.rglob("*")):
             if path.is_file():
-                name = path.relative_to(self.served).as_posix()
-                options = {} if name == "filelist.txt" else {"rate": RATE}
-                options.update((faults or {}).get(name, {}))
-                server.serve("/cv3down/" + name, path.read_bytes(), **options)
+                yield path.relative_to(self.served).as_posix(), path.read_bytes()
 
     def update(self, name, content):
         self.write({name: content})
@@ -205,8 +221,9 @@ class Pictures:
 
 
 class Scenes:
-    def __init__(self, runner, prefix, pictures):
+    def __init__(self, runner, prefix, pictures, preset=PRESET):
         self.runner, self.prefix, self.pictures = runner, prefix, pictures
+        self.preset = preset
         self.number = 0
 
     def show(self, title, server=None, args=None, pictures=None):
@@ -217,7 +234,8 @@ class Scenes:
         lnk = self.prefix.desktop / SHORTCUT_NAME
         lnk_before = lnk.stat().st_mtime_ns if lnk.exists() else None
         files_before = self.prefix.app_files()
-        result = self.runner.run(args, preset=PRESET, capture_dir=self.pictures.captures)
+        result = self.runner.run(args, preset=self.preset,
+                                 capture_dir=self.pictures.captures if self.pictures else None)
         lnk_after = lnk.stat().st_mtime_ns if lnk.exists() else None
         # The same properties give the same bytes: only the file's time tells
         # whether this run wrote it again.

@@ -227,17 +227,21 @@ class Runner:
             timeout_ms=60000, child_wait_ms=15000, hold_file=None, env=None,
             kill_on_text=None, kill_after_ms=None, capture_dir=None, launcher=None,
             file_trace=None):
-        """Runs the launcher built by `preset` (or the copy at the C:\\ path
-        `launcher`) with the command line `"<launcher>" args` (or exactly
-        `command_line`) and returns a RunResult. kill_on_text terminates it
-        once its progress window shows that text, kill_after_ms after that
-        time. With capture_dir (on a prefix that draws), the driver saves
-        pictures there, named in the events. With file_trace (a host path),
-        the flushes and renames of the run and of the wine server go there
-        (see invariant.durability_problems)."""
-        windows_launcher = launcher
-        launcher = paths.launcher(preset) if launcher is None else self.prefix.host_path(launcher)
-        windows_launcher = windows_launcher or paths.windows_path(launcher)
+        """Runs the launcher built by `preset` (or `launcher`: a C:\\ path
+        inside the prefix, or a host file) with the command line
+        `"<launcher>" args` (or exactly `command_line`) and returns a
+        RunResult. kill_on_text terminates it once its progress window shows
+        that text, kill_after_ms after that time. With capture_dir (on a
+        prefix that draws), the driver saves pictures there, named in the
+        events. With file_trace (a host path), the flushes and renames of the
+        run and of the wine server go there (see
+        invariant.durability_problems)."""
+        if isinstance(launcher, str):
+            windows_launcher = launcher
+            launcher = self.prefix.host_path(launcher)
+        else:
+            launcher = launcher or paths.launcher(preset)
+            windows_launcher = paths.windows_path(launcher)
         if command_line is None:
             command_line = f'"{windows_launcher}"'
             if args is not None:

@@ -1,0 +1,30 @@
+// One HTTP GET as the launcher's URL services make it: redirects followed,
+// gzip and deflate accepted and decoded, no header examined but the status.
+// libcurl natively, WinINet (a Windows system DLL) in crv3publish.exe.
+#ifndef PUBLISH_HTTP_FETCH_H_
+#define PUBLISH_HTTP_FETCH_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct FetchAnswer {
+  std::string failure;      // why no whole answer came; empty when one did
+  long status = 0;          // the final answer's HTTP status
+  bool compressed = false;  // the body came with a content coding, now decoded
+};
+
+// Receives the decoded body piece by piece.
+using BodyPiece = std::function<void(std::string_view piece)>;
+
+class HttpFetch {
+ public:
+  virtual ~HttpFetch() = default;
+  virtual FetchAnswer Get(const std::u16string& url, const BodyPiece& piece) = 0;
+};
+
+// The platform's transport.
+std::unique_ptr<HttpFetch> MakeHttpFetch();
+
+#endif  // PUBLISH_HTTP_FETCH_H_

@@ -1,0 +1,75 @@
+#include <curl/curl.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "base/utf8.h"
+#include "publish/http_fetch.h"
+
+namespace {
+
+struct EasyDeleter {
+  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* piece) {
+  (*static_cast<const BodyPiece*>(piece))(std::string_view(data, size * count));
+  return size * count;
+}
+
+// One handle for every request, so its connection is kept alive between
+// them as the launcher's URL services keep theirs.
+class CurlFetch : public HttpFetch {
+ public:
+  FetchAnswer Get(const std::u16string& url, const BodyPiece& piece) override {
+    FetchAnswer answer;
+    if (!easy_) {
+      answer.failure = "libcurl cannot be started";
+      return answer;
+    }
+    char error[CURL_ERROR_SIZE] = "";
+    CURL* easy = easy_.get();
+    curl_easy_setopt(easy, CURLOPT_URL, ToUtf8(url).c_str());
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &piece);
+    const CURLcode result = curl_easy_perform(easy);
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &answer.status);
+    if (result != CURLE_OK) {
+      answer.failure = error[0] ? error : curl_easy_strerror(result);
+    }
+    curl_header* coding = nullptr;
+    answer.compressed = curl_easy_header(easy, "Content-Encoding", 0, CURLH_HEADER, -1,
+                                         &coding) == CURLHE_OK;
+    return answer;
+  }
+
+  CurlFetch() : easy_(curl_easy_init()) {
+    CURL* easy = easy_.get();
+    if (!easy) return;
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, "crv3publish-check");
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
+    // A server that stops sending for a minute is taken as gone.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 60L);
+    // The authorities a test server's certificate comes from, named as the
+    // curl program reads them.
+    if (const char* authorities = std::getenv("CURL_CA_BUNDLE")) {
+      curl_easy_setopt(easy, CURLOPT_CAINFO, authorities);
+    }
+  }
+
+ private:
+  std::unique_ptr<CURL, EasyDeleter> easy_;
+};
+
+}  // namespace
+
+std::unique_ptr<HttpFetch> MakeHttpFetch() {
+  static const bool started = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  (void)started;
+  return std::make_unique<CurlFetch>();
+}

@@ -1,0 +1,121 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include <memory>
+
+#include "base/http_answer.h"
+#include "base/wide_string_win.h"
+#include "publish/http_fetch.h"
+
+namespace {
+
+struct InternetHandleCloser {
+  void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
+};
+using ScopedInternet = std::unique_ptr<void, InternetHandleCloser>;
+
+std::string FailureText(const char* step) {
+  return std::string(step) + " failed (WinINet error " + std::to_string(GetLastError()) + ")";
+}
+
+// A header value as text; empty when the answer has none.
+std::u16string QueryText(HINTERNET request, DWORD what) {
+  std::u16string text(4096, u'\0');
+  DWORD size = static_cast<DWORD>(text.size() * sizeof(char16_t));
+  if (!HttpQueryInfoW(request, what, text.data(), &size, nullptr)) return std::u16string();
+  text.resize(size / sizeof(char16_t));
+  return text;
+}
+
+std::optional<uint32_t> QueryNumber(HINTERNET request, DWORD what) {
+  DWORD number = 0, size = sizeof number;
+  if (!HttpQueryInfoW(request, what | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr)) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+// The parts of a URL WinINet connects with; empty host when it is no URL.
+struct UrlParts {
+  std::u16string host, path;
+  INTERNET_PORT port = 0;
+  bool secure = false;
+};
+
+UrlParts Crack(const std::u16string& url) {
+  wchar_t host[256] = L"", path[4096] = L"";
+  URL_COMPONENTSW parts = {};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = 256;
+  parts.lpszUrlPath = path;
+  parts.dwUrlPathLength = 4096;
+  if (!InternetCrackUrlW(AsWide(url), 0, 0, &parts)) return UrlParts();
+  return {FromWide(host), FromWide(path), parts.nPort, parts.nScheme == INTERNET_SCHEME_HTTPS};
+}
+
+class WinInetFetch : public HttpFetch {
+ public:
+  WinInetFetch()
+      : session_(InternetOpenW(L"crv3publish-check", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                               nullptr, 0)) {}
+
+  FetchAnswer Get(const std::u16string& url, const BodyPiece& piece) override {
+    FetchAnswer answer;
+    const UrlParts parts = Crack(url);
+    if (parts.host.empty()) {
+      answer.failure = "not an http or https URL";
+      return answer;
+    }
+    const ScopedInternet connection(
+        session_ ? InternetConnectW(static_cast<HINTERNET>(session_.get()), AsWide(parts.host),
+                                    parts.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)
+                 : nullptr);
+    // Fresh from the server (or the CDN edge the clients see), never from
+    // this machine's cache, and not kept in it.
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
+                        INTERNET_FLAG_KEEP_CONNECTION | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+    const ScopedInternet request(
+        connection ? HttpOpenRequestW(static_cast<HINTERNET>(connection.get()), L"GET",
+                                      AsWide(parts.path), nullptr, nullptr, nullptr, flags, 0)
+                   : nullptr);
+    const HINTERNET handle = static_cast<HINTERNET>(request.get());
+    if (!handle) {
+      answer.failure = FailureText("opening the request");
+      return answer;
+    }
+    BOOL decode = TRUE;
+    InternetSetOptionW(handle, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
+    const std::u16string accept = u"Accept-Encoding: gzip, deflate\r\n";
+    if (!HttpSendRequestW(handle, AsWide(accept), static_cast<DWORD>(accept.size()), nullptr, 0)) {
+      answer.failure = FailureText("sending the request");
+      return answer;
+    }
+    HttpAnswer http;
+    http.status = QueryNumber(handle, HTTP_QUERY_STATUS_CODE);
+    http.headers = QueryText(handle, HTTP_QUERY_RAW_HEADERS_CRLF);
+    answer.status = http.status.value_or(0);
+    answer.compressed = !QueryText(handle, HTTP_QUERY_CONTENT_ENCODING).empty();
+    uint64_t size = 0;
+    char buffer[65536];
+    DWORD read = 0;
+    BOOL reading = TRUE;
+    while ((reading = InternetReadFile(handle, buffer, sizeof buffer, &read)) && read > 0) {
+      piece(std::string_view(buffer, read));
+      size += read;
+    }
+    if (!reading) {
+      answer.failure = FailureText("reading the body");
+    } else if (answer.status >= 200 && answer.status <= 299 && !IsWholeBody(http, size)) {
+      answer.failure = "the body ended after " + std::to_string(size) + " bytes, short of its length";
+    }
+    return answer;
+  }
+
+ private:
+  ScopedInternet session_;
+};
+
+}  // namespace
+
+std::unique_ptr<HttpFetch> MakeHttpFetch() { return std::make_unique<WinInetFetch>(); }

@@ -158,8 +158,25 @@ void FinishInterruptedPublication(const std::u16string& served, FileSystem& file
   }
 }
 
+// A release file that is the key file itself (a hard link to it, or its
+// path spelled another way) would publish the private key.
+void RefuseTheKeyFile(const std::vector<FoundFile>& found, const PublishOptions& options,
+                      FileSystem& files, Outcome& outcome) {
+  const std::optional<FileIdentity> key =
+      options.keyFile ? files.IdentityOf(*options.keyFile) : std::nullopt;
+  if (!key) return;
+  for (const FoundFile& file : found) {
+    const std::u16string path = Join(options.releaseFolder, file.name);
+    if (files.IdentityOf(path) == *key) {
+      outcome.errors.push_back(Shown(path) + ": is the private key given with --key (" +
+                               Shown(*options.keyFile) + "); it would be published");
+    }
+  }
+}
+
 // Hashes every file and marks those whose bytes equal their served copy in
-// the previous publication.
+// the previous publication (by their digests, so that an unchanged file is
+// listed with the digest of the very copy that stays served).
 void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& options,
                  const VersionList& previous, FileSystem& files, const ProgressLine& line,
                  uint64_t totalBytes, Outcome& outcome) {
@@ -168,8 +185,10 @@ void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& option
     const std::u16string path = Join(options.releaseFolder, file.name.releaseName);
     file.digest = files.DigestOf(path);
     if (file.digest.empty()) outcome.errors.push_back(Shown(path) + ": cannot be read");
-    file.unchanged = options.previousFolder && previous.count(file.name.listName) &&
-                     files.SameBytes(path, Join(*options.previousFolder, file.name.servedName));
+    file.unchanged = !file.digest.empty() && options.previousFolder &&
+                     previous.count(file.name.listName) &&
+                     files.DigestOf(Join(*options.previousFolder, file.name.servedName)) ==
+                         file.digest;
     progress.Done(file.size);
   }
 }
@@ -208,6 +227,21 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
   }
 }
 
+// Copies one release file into the staging folder. The list carries the
+// digest read before; a copy with other bytes (the file changed meanwhile)
+// would be served under a digest that does not fit it.
+bool StageCopy(const ReleaseFile& file, const std::u16string& releaseFolder,
+               const std::u16string& staging, FileSystem& files, Outcome& outcome) {
+  const std::u16string from = Join(releaseFolder, file.name.releaseName);
+  const std::u16string to = Join(staging, file.name.servedName);
+  if (!files.CopyFile(from, to)) {
+    outcome.errors.push_back(Shown(to) + ": cannot write it");
+  } else if (files.DigestOf(to) != file.digest) {
+    outcome.errors.push_back(Shown(from) + ": changed while it was being published; publish again");
+  }
+  return outcome.errors.empty();
+}
+
 // Writes the publication into the staging folder: every file that is not
 // already in place and the list's signature, then the list, which marks it
 // complete (PutInPlace moves the signature and then the list last, so a list
@@ -218,10 +252,8 @@ bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& option
   const std::u16string staging = StagingFolderOf(options.servedFolder);
   Progress progress("writing", release.size(), totalBytes, line);
   for (const ReleaseFile& file : release) {
-    if (!(inPlace && file.unchanged) &&
-        !files.CopyFile(Join(options.releaseFolder, file.name.releaseName),
-                        Join(staging, file.name.servedName))) {
-      outcome.errors.push_back(Shown(Join(staging, file.name.servedName)) + ": cannot write it");
+    if (!(inPlace && file.unchanged) && !StageCopy(file, options.releaseFolder, staging, files,
+                                                   outcome)) {
       break;
     }
     progress.Done(file.size);
@@ -278,6 +310,7 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   if (found.empty() && outcome.errors.empty()) {
     outcome.errors.push_back(Shown(options.releaseFolder) + ": the release holds no files");
   }
+  RefuseTheKeyFile(found, options, files, outcome);
   std::vector<std::u16string> names;
   uint64_t totalBytes = 0;
   for (const FoundFile& file : found) {
@@ -358,7 +391,11 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
     } else {
       storedNames.push_back(LocalFileName(*name));
       const auto digest = digests.find(listName);
-      if (digest == digests.end()) continue;
+      if (digest == digests.end()) {
+        // A launcher built with the key refuses such a line's file.
+        if (publicKeyText) outcome.errors.push_back(ToUtf8(*name) + ": its line has no SHA-256");
+        continue;
+      }
       ++hashed;
       if (files.DigestOf(Join(servedFolder, *name)) != digest->second) {
         outcome.errors.push_back(ToUtf8(*name) + ": the served bytes differ from the listed SHA-256");

@@ -352,12 +352,4 @@ TEST_F(SignedReplayTest, SelectedLinesWithoutADigestFailUnfetched) {
                              Hashed("data.dat", 9));
 }
 
-TEST_F(UpdatePassTest, AnUnsignedListKeepsRollingBack) {
-  platform.files[kLocalList] = Release(9, {"config.i.zip", "data.dat"});
-  EXPECT_TRUE(Run("config.i.zip|3\r\ndata.dat|3\r\n"));
-  EXPECT_THAT(platform.CallsTo("DownloadFile"),
-              ElementsAre(Download("config.i.zip", "config.ini"), Download("data.dat", "data.dat")));
-  EXPECT_EQ(LocalList(), "config.i.zip|3\r\ndata.dat|3\r\n");
-}
-
 }  // namespace

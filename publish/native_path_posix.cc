@@ -42,5 +42,6 @@ std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
 
 bool OthersMayAccess(const std::filesystem::path& path) {
   struct stat status;
-  return stat(path.c_str(), &status) == 0 && (status.st_mode & (S_IRWXG | S_IRWXO)) != 0;
+  return stat(path.c_str(), &status) == 0 &&
+         (status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0;
 }

@@ -227,19 +227,19 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
   }
 }
 
-// Copies one release file into the staging folder. The list carries the
-// digest read before; a copy with other bytes (the file changed meanwhile)
-// would be served under a digest that does not fit it.
-bool StageCopy(const ReleaseFile& file, const std::u16string& releaseFolder,
-               const std::u16string& staging, FileSystem& files, Outcome& outcome) {
-  const std::u16string from = Join(releaseFolder, file.name.releaseName);
-  const std::u16string to = Join(staging, file.name.servedName);
-  if (!files.CopyFile(from, to)) {
-    outcome.errors.push_back(Shown(to) + ": cannot write it");
-  } else if (files.DigestOf(to) != file.digest) {
-    outcome.errors.push_back(Shown(from) + ": changed while it was being published; publish again");
+// The list carries the digests read before anything was copied; a staged
+// copy with other bytes (its release file changed meanwhile) would be served
+// under a digest that does not fit it.
+void CheckStagedCopies(const std::vector<ReleaseFile>& release,
+                       const std::u16string& releaseFolder, const std::u16string& staging,
+                       FileSystem& files, Outcome& outcome) {
+  for (const ReleaseFile& file : release) {
+    const std::u16string staged = Join(staging, file.name.servedName);
+    if (files.KindOf(staged) == PathKind::kFile && files.DigestOf(staged) != file.digest) {
+      outcome.errors.push_back(Shown(Join(releaseFolder, file.name.releaseName)) +
+                               ": changed while it was being published; publish again");
+    }
   }
-  return outcome.errors.empty();
 }
 
 // Writes the publication into the staging folder: every file that is not
@@ -252,11 +252,17 @@ bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& option
   const std::u16string staging = StagingFolderOf(options.servedFolder);
   Progress progress("writing", release.size(), totalBytes, line);
   for (const ReleaseFile& file : release) {
-    if (!(inPlace && file.unchanged) && !StageCopy(file, options.releaseFolder, staging, files,
-                                                   outcome)) {
+    if (!(inPlace && file.unchanged) &&
+        !files.CopyFile(Join(options.releaseFolder, file.name.releaseName),
+                        Join(staging, file.name.servedName))) {
+      outcome.errors.push_back(Shown(Join(staging, file.name.servedName)) + ": cannot write it");
       break;
     }
     progress.Done(file.size);
+  }
+
+  if (outcome.errors.empty()) {
+    CheckStagedCopies(release, options.releaseFolder, staging, files, outcome);
   }
   if (outcome.errors.empty() && !signatureText.empty() &&
       !files.WriteFile(SignaturePathIn(staging), signatureText)) {

@@ -36,20 +36,22 @@ struct RecordingConsole : Console {
   void Err(const std::string& line) override { err.push_back(line); }
 };
 
+// Appends to the release's crv3v2.exe just before it is copied, as a build
+// still writing into the release would.
+struct ChangingRelease : DiskFileSystem {
+  bool CopyFile(const std::u16string& from, const std::u16string& to) override {
+    if (from.find(u"crv3v2.exe") != std::u16string::npos) {
+      std::ofstream(ToUtf8(from), std::ios::binary | std::ios::app) << "late";
+    }
+    return DiskFileSystem::CopyFile(from, to);
+  }
+};
+
 // Fails the copy of every file whose target path holds `failing`.
 struct FailingCopies : DiskFileSystem {
   std::u16string failing;
   bool CopyFile(const std::u16string& from, const std::u16string& to) override {
     return to.find(failing) == std::u16string::npos && DiskFileSystem::CopyFile(from, to);
-  }
-};
-
-// Appends to every release file just before it is copied, as a build still
-// writing into the release would.
-struct ChangingRelease : DiskFileSystem {
-  bool CopyFile(const std::u16string& from, const std::u16string& to) override {
-    std::ofstream(ToUtf8(from), std::ios::binary | std::ios::app) << "late";
-    return DiskFileSystem::CopyFile(from, to);
   }
 };
 

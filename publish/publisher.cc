@@ -174,6 +174,21 @@ void RefuseTheKeyFile(const std::vector<FoundFile>& found, const PublishOptions&
   }
 }
 
+// The list carries the digests read before anything was copied; a staged
+// copy with other bytes (its release file changed meanwhile) would be served
+// under a digest that does not fit it.
+void CheckStagedCopies(const std::vector<ReleaseFile>& release,
+                       const std::u16string& releaseFolder, const std::u16string& staging,
+                       FileSystem& files, Outcome& outcome) {
+  for (const ReleaseFile& file : release) {
+    const std::u16string staged = Join(staging, file.name.servedName);
+    if (files.KindOf(staged) == PathKind::kFile && files.DigestOf(staged) != file.digest) {
+      outcome.errors.push_back(Shown(Join(releaseFolder, file.name.releaseName)) +
+                               ": changed while it was being published; publish again");
+    }
+  }
+}
+
 // Hashes every file and marks those whose bytes equal their served copy in
 // the previous publication (by their digests, so that an unchanged file is
 // listed with the digest of the very copy that stays served).
@@ -223,21 +238,6 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
     if (!list.count(name)) {
       outcome.warnings.push_back(ShownListName(name) +
                                  ": dropped from the list; installed copies stay where they are");
-    }
-  }
-}
-
-// The list carries the digests read before anything was copied; a staged
-// copy with other bytes (its release file changed meanwhile) would be served
-// under a digest that does not fit it.
-void CheckStagedCopies(const std::vector<ReleaseFile>& release,
-                       const std::u16string& releaseFolder, const std::u16string& staging,
-                       FileSystem& files, Outcome& outcome) {
-  for (const ReleaseFile& file : release) {
-    const std::u16string staged = Join(staging, file.name.servedName);
-    if (files.KindOf(staged) == PathKind::kFile && files.DigestOf(staged) != file.digest) {
-      outcome.errors.push_back(Shown(Join(releaseFolder, file.name.releaseName)) +
-                               ": changed while it was being published; publish again");
     }
   }
 }

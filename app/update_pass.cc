@@ -48,9 +48,10 @@ ExpectedDigests ReadExpectedDigests(const std::string& serverText) {
 // Downloads every name in turn, while the overall label shows the 1-based
 // number of the file being fetched. No file is retried and a failure does not
 // stop the loop.
+// With digestRequired, a name without a digest fails unfetched.
 DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads,
-                            const ExpectedDigests& digests, Platform& platform,
-                            const std::u16string& applicationDirectory) {
+                            const ExpectedDigests& digests, bool digestRequired,
+                            Platform& platform, const std::u16string& applicationDirectory) {
   const int total = static_cast<int>(downloads.size());
   platform.CreateProgressWindow();
   platform.SetFileListText(downloads);
@@ -65,6 +66,7 @@ DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads,
     // A name that cannot be stored where it belongs is never fetched; it fails.
     const bool stored =
         IsStorableName(localName, applicationDirectory) &&
+        (digest != digests.end() || !digestRequired) &&
         platform.DownloadFile(std::u16string(BaseUrl) + name,
                               applicationDirectory + u"\\" + localName, localName,
                               digest == digests.end() ? std::string() : digest->second);
@@ -94,27 +96,53 @@ VersionList ReadInfoList(Platform& platform, const std::u16string& applicationDi
   return infoText.empty() ? VersionList() : ParseInfoFile(infoText);
 }
 
+// What the installation records: local_list.txt and cv3info.ini.
+struct InstalledRecord {
+  std::string localText;
+  VersionList localList;
+  VersionList infoList;
+};
+
+InstalledRecord ReadInstalledRecord(Platform& platform, const AppPaths& paths) {
+  InstalledRecord record;
+  record.localText = platform.ReadTextFile(paths.localListPath);
+  record.localList = ParseVersionList(record.localText);
+  record.infoList = ReadInfoList(platform, paths.applicationDirectory);
+  return record;
+}
+
+// False, after telling the user, when a running copy stays: it could not be
+// replaced.
+bool CloseRunningCopies(const std::string& serverText, Platform& platform) {
+  if (platform.CloseRunningApplications(CollectExecutableNames(serverText))) return true;
+  platform.ShowMessage(kUpdateCancelled, kNoticeCaption, MessageIcon::kInformation);
+  return false;
+}
+
 }  // namespace
 
-bool RunUpdatePass(const std::string& serverText, Platform& platform, const AppPaths& paths) {
+PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platform& platform,
+                         const AppPaths& paths) {
   // Runs before anything is read, whether or not a file turns out to need an
-  // update: a listed executable that keeps running could not be replaced.
-  if (!platform.CloseRunningApplications(CollectExecutableNames(serverText))) {
-    platform.ShowMessage(kUpdateCancelled, kNoticeCaption, MessageIcon::kInformation);
-    return false;
-  }
-
-  const std::string localText = platform.ReadTextFile(paths.localListPath);
+  // update: a listed executable that keeps running could not be replaced. A
+  // signed list is first held against the record, so that a replayed one
+  // closes nothing.
+  if (!signedList && !CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
+  const InstalledRecord record = ReadInstalledRecord(platform, paths);
   const VersionList serverList = ParseVersionList(serverText);
-  const VersionList localList = ParseVersionList(localText);
-  const VersionList infoList = ReadInfoList(platform, paths.applicationDirectory);
+  if (signedList) {
+    if (NamesOlderVersion(serverList, record.localList, record.infoList)) {
+      return PassResult::kStaleList;
+    }
+    if (!CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
+  }
   const std::vector<std::u16string> downloads =
-      SelectDownloads(serverList, localList, infoList, paths.applicationDirectory,
+      SelectDownloads(serverList, record.localList, record.infoList, paths.applicationDirectory,
                       [&platform](const std::u16string& path) { return platform.PathExists(path); });
 
   DownloadOutcome outcome;
   if (!downloads.empty()) {
-    outcome = DownloadAll(downloads, ReadExpectedDigests(serverText), platform,
+    outcome = DownloadAll(downloads, ReadExpectedDigests(serverText), signedList, platform,
                           paths.applicationDirectory);
   }
 
@@ -123,15 +151,19 @@ bool RunUpdatePass(const std::string& serverText, Platform& platform, const AppP
                          MessageIcon::kWarning);
   }
   // The record follows the server's list, except for the files that failed
-  // now: they keep no entry, so the next run fetches them again.
-  if (outcome.updated || localText.empty()) {
-    platform.WriteTextFile(paths.localListPath,
-                           WithoutLinesNaming(serverText, outcome.failedListedNames));
+  // now: they keep no entry of this list, so the next run fetches them again.
+  if (outcome.updated || record.localText.empty()) {
+    std::string recordText = WithoutLinesNaming(serverText, outcome.failedListedNames);
+    if (signedList) {
+      recordText = KeepingRecordedLines(std::move(recordText), record.localText, serverList,
+                                        outcome.failedListedNames);
+    }
+    platform.WriteTextFile(paths.localListPath, recordText);
   }
   if (outcome.updated) {
     platform.ShowMessage(kUpdateCompleted, kNoticeCaption, MessageIcon::kInformation);
   }
-  return true;
+  return PassResult::kFinished;
 }
 
 std::u16string FormatFailureSummary(const std::vector<std::u16string>& failedNames) {
@@ -158,4 +190,17 @@ std::string WithoutLinesNaming(const std::string& serverText,
   });
   kept.append(serverText, copiedUpTo, std::string::npos);
   return kept;
+}
+
+std::string KeepingRecordedLines(std::string recordText, const std::string& localText,
+                                 const VersionList& serverList,
+                                 const std::set<std::u16string>& failedNames) {
+  if (!recordText.empty() && recordText.back() != '\n') recordText += "\r\n";
+  ReadListLines(localText, [&](std::string_view line) {
+    const std::string name(ListLineName(line));
+    if (serverList.count(name) == 0 || failedNames.count(AnsiToWide(name)) > 0) {
+      recordText.append(line).append("\r\n");
+    }
+  });
+  return recordText;
 }

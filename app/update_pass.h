@@ -8,12 +8,28 @@
 #include <vector>
 
 #include "app/app_paths.h"
+#include "lists/version_list.h"
 
 class Platform;
 
-// False when the update was cancelled because running copies of the listed
-// executables could not be closed; the run then ends without starting.
-bool RunUpdatePass(const std::string& serverText, Platform& platform, const AppPaths& paths);
+enum class PassResult {
+  kFinished,
+  // Running copies of the listed executables could not be closed; the run
+  // ends without starting anything.
+  kCancelled,
+  // A signed list that would lower a recorded version: a replay of an older
+  // release. Nothing was closed, fetched or written; the run takes it as no
+  // list.
+  kStaleList,
+};
+
+// signedList: the list was accepted on the built-in key's signature. Such a
+// list may not lower a recorded version, every file it selects must carry a
+// digest (a line without one fails like a wrong body), and the record it
+// leaves never forgets a version: lines of names it does not name, or whose
+// download failed, stay as they were.
+PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platform& platform,
+                         const AppPaths& paths);
 
 // What local_list.txt records after a pass: the server text without the
 // lines that name one of the given (listed) files, every other byte
@@ -21,6 +37,13 @@ bool RunUpdatePass(const std::string& serverText, Platform& platform, const AppP
 // so every line of a name listed twice goes.
 std::string WithoutLinesNaming(const std::string& serverText,
                                const std::set<std::u16string>& names);
+
+// recordText followed by the lines of localText (each ended by CR LF) whose
+// names serverList does not name or that are among failedNames: what a
+// signed list leaves recorded, so that no version is forgotten.
+std::string KeepingRecordedLines(std::string recordText, const std::string& localText,
+                                 const VersionList& serverList,
+                                 const std::set<std::u16string>& failedNames);
 
 // The warning box's text for the local names whose download failed.
 std::u16string FormatFailureSummary(const std::vector<std::u16string>& failedNames);

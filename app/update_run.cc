@@ -74,8 +74,14 @@ int RunUpdate(std::u16string_view commandLine, Platform& platform,
   const std::string serverText = FetchAcceptedList(platform, listPublicKeyText);
   if (serverText.empty()) return StartOffline(platform, paths, options);
 
-  // A cancelled update has already told the user; nothing is started.
-  if (!RunUpdatePass(serverText, platform, paths)) return 0;
+  switch (RunUpdatePass(serverText, !listPublicKeyText.empty(), platform, paths)) {
+    case PassResult::kFinished:
+      break;
+    case PassResult::kCancelled:  // the user has been told; nothing is started
+      return 0;
+    case PassResult::kStaleList:
+      return StartOffline(platform, paths, options);
+  }
 
   return StartApplication(platform, paths, options);
 }

@@ -40,6 +40,16 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
   return downloads;
 }
 
+bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,
+                       const VersionList& infoList) {
+  for (const auto& [name, serverVersion] : serverList) {
+    const VersionList& record = infoList.count(name) ? infoList : localList;
+    const auto recorded = record.find(name);
+    if (recorded != record.end() && serverVersion < recorded->second) return true;
+  }
+  return false;
+}
+
 std::u16string LocalFileName(const std::u16string& name) {
   if (!EndsWithIgnoringAsciiCase<char16_t>(name, kZippedIniEnding)) return name;
   return name.substr(0, name.size() - kZippedIniEnding.size()) + std::u16string(kIniEnding);

@@ -23,6 +23,13 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
                                             const std::u16string& applicationDirectory,
                                             const PathExistsTest& pathExists);
 
+// True when the server list names a file at a version older than the one
+// recorded for it (the info list's where it names the file, else the local
+// list's). A launcher that trusts only signed lists takes such a list as a
+// replay of an old release.
+bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,
+                       const VersionList& infoList);
+
 // The ending under which a server lists an ".ini" file (web servers commonly
 // refuse to serve ".ini").
 inline constexpr std::u16string_view kZippedIniEnding = u".i.zip";

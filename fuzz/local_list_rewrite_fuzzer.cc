@@ -4,7 +4,9 @@
 // lines). The result is the input's lines (each with its own LF) with some
 // left out: every line kept is byte-identical and in its order, no line that
 // names no failed file is left out, and the list parser finds no failed file
-// in the result.
+// in the result. KeepingRecordedLines then adds a local list's lines (the
+// input after its first form feed) without losing a recorded version.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -51,11 +53,37 @@ bool NamesFailedFile(std::string_view rawLine, const std::set<std::u16string>& f
   return names;
 }
 
+// What a signed list leaves recorded: every name whose line this list does
+// not replace (not listed, or failed) keeps the local list's version, every
+// other name the server list's.
+void CheckKeptRecord(const std::string& kept, const std::string& serverText,
+                     const std::string& localText, const std::set<std::u16string>& failed) {
+  const VersionList server = ParseVersionList(serverText);
+  const VersionList local = ParseVersionList(localText);
+  const VersionList record =
+      ParseVersionList(KeepingRecordedLines(kept, localText, server, failed));
+  for (const auto& [name, version] : local) {
+    if (server.count(name) == 0 || failed.count(StoredName(name)) != 0) {
+      Require(record.count(name) && record.at(name) == version, "no recorded version is lost");
+    }
+  }
+  for (const auto& [name, version] : record) {
+    const bool fromServer = server.count(name) && failed.count(StoredName(name)) == 0;
+    Require(fromServer ? version == server.at(name) : local.count(name) != 0,
+            "every recorded version comes from the list or from the record before");
+  }
+}
+
 }  // namespace
 
+// Input: a mask byte, the server text, and after the first form feed the
+// local list that a signed list's record keeps lines of.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const std::string text(AsText(data + 1, size - 1));
+  const std::string_view input = AsText(data + 1, size - 1);
+  const size_t split = std::min(input.find('\f'), input.size());
+  const std::string text(input.substr(0, split));
+  const std::string localText(input.substr(std::min(split + 1, input.size())));
   const std::set<std::u16string> failed = FailedNames(text, data[0]);
 
   const std::string kept = WithoutLinesNaming(text, failed);
@@ -69,5 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& entry : ParseVersionList(kept)) {
     Require(failed.count(StoredName(entry.first)) == 0, "no kept line names a failed file");
   }
+  CheckKeptRecord(kept, text, localText, failed);
   return 0;
 }

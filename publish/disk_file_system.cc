@@ -64,6 +64,15 @@ std::vector<FoundFile> DiskFileSystem::ListFiles(const std::u16string& folder,
   std::error_code error;
   fs::recursive_directory_iterator entry(root, error);
   for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+    // A link would publish what it leads to (a private key, a system file);
+    // one to a folder is neither entered nor skipped in silence.
+    if (IsLinkOrReparsePoint(entry->path())) {
+      entry.disable_recursion_pending();
+      problems.push_back(Shown(entry->path()) +
+                         ": a symbolic link, junction or other reparse point; the release "
+                         "must hold only files and folders");
+      continue;
+    }
     std::error_code kindError;
     if (entry->is_directory(kindError)) continue;
     const std::optional<std::u16string> name = RelativeName(entry->path(), root);
@@ -117,29 +126,17 @@ std::optional<std::string> DiskFileSystem::ReadFile(const std::u16string& path) 
   return bytes;
 }
 
-bool DiskFileSystem::SameBytes(const std::u16string& a, const std::u16string& b) {
-  std::error_code sizeA, sizeB;
-  if (fs::file_size(ToNativePath(a), sizeA) != fs::file_size(ToNativePath(b), sizeB) || sizeA ||
-      sizeB) {
-    return false;
-  }
-  std::ifstream first(ToNativePath(a), std::ios::binary);
-  std::ifstream second(ToNativePath(b), std::ios::binary);
-  std::string chunkA(kChunk, '\0'), chunkB(kChunk, '\0');
-  while (first && second) {
-    first.read(chunkA.data(), chunkA.size());
-    second.read(chunkB.data(), chunkB.size());
-    if (first.gcount() != second.gcount() || first.bad() || second.bad() ||
-        chunkA.compare(0, first.gcount(), chunkB, 0, second.gcount()) != 0) {
-      return false;
-    }
-  }
-  return first.eof() && second.eof();
-}
-
 std::string DiskFileSystem::DigestOf(const std::u16string& path) {
   const auto native = ToNativePath(path).native();
   return Sha256OfFile(FilePathText(native.begin(), native.end()));
+}
+
+std::optional<FileIdentity> DiskFileSystem::IdentityOf(const std::u16string& path) {
+  return ::IdentityOf(ToNativePath(path));
+}
+
+bool DiskFileSystem::OthersMayAccess(const std::u16string& path) {
+  return ::OthersMayAccess(ToNativePath(path));
 }
 
 bool DiskFileSystem::CopyFile(const std::u16string& from, const std::u16string& to) {

@@ -16,13 +16,22 @@ struct FoundFile {
 
 enum class PathKind { kMissing, kFile, kFolder, kOther };
 
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index;
+  }
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
   virtual PathKind KindOf(const std::u16string& path) = 0;
   // Every file below folder, ordered by name. Each entry that cannot be
-  // published (unreadable, a name that is not text, neither file nor folder)
+  // published (unreadable, a name that is not text, neither file nor folder,
+  // a symbolic link, junction or other reparse point, which is not followed)
   // adds one line to problems instead.
   virtual std::vector<FoundFile> ListFiles(const std::u16string& folder,
                                            std::vector<std::string>& problems) = 0;
@@ -32,10 +41,13 @@ class FileSystem {
 
   // Empty when the file cannot be read.
   virtual std::optional<std::string> ReadFile(const std::u16string& path) = 0;
-  // False also when either file cannot be read.
-  virtual bool SameBytes(const std::u16string& a, const std::u16string& b) = 0;
   // The file's SHA-256 (32 bytes); empty when it cannot be read.
   virtual std::string DigestOf(const std::u16string& path) = 0;
+  // Which file the path names, following links; nothing when it cannot be
+  // opened.
+  virtual std::optional<FileIdentity> IdentityOf(const std::u16string& path) = 0;
+  // True when group or others may read or write the file (POSIX hosts).
+  virtual bool OthersMayAccess(const std::u16string& path) = 0;
 
   // These create the folders the target needs and report failure as false.
   virtual bool CopyFile(const std::u16string& from, const std::u16string& to) = 0;
@@ -63,8 +75,9 @@ class DiskFileSystem : public FileSystem {
   bool Overlap(const std::u16string& a, const std::u16string& b) override;
   bool SameFolder(const std::u16string& a, const std::u16string& b) override;
   std::optional<std::string> ReadFile(const std::u16string& path) override;
-  bool SameBytes(const std::u16string& a, const std::u16string& b) override;
   std::string DigestOf(const std::u16string& path) override;
+  std::optional<FileIdentity> IdentityOf(const std::u16string& path) override;
+  bool OthersMayAccess(const std::u16string& path) override;
   bool CopyFile(const std::u16string& from, const std::u16string& to) override;
   bool WriteFile(const std::u16string& path, const std::string& bytes) override;
   bool WriteNewPrivateFile(const std::u16string& path, const std::string& bytes) override;

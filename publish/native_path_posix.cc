@@ -1,6 +1,7 @@
 #include "publish/native_path.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/utf8.h"
@@ -26,4 +27,21 @@ bool WriteNewOwnerOnlyFile(const std::filesystem::path& path, const std::string&
   // A half-written key would stand in the way of the next attempt.
   if (!whole) unlink(path.c_str());
   return whole;
+}
+
+bool IsLinkOrReparsePoint(const std::filesystem::path& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+}
+
+bool OthersMayAccess(const std::filesystem::path& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 &&
+         (status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0;
 }

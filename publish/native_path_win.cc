@@ -30,3 +30,26 @@ bool WriteNewOwnerOnlyFile(const std::filesystem::path& path, const std::string&
   if (!whole) DeleteFileW(path.c_str());
   return whole;
 }
+
+bool IsLinkOrReparsePoint(const std::filesystem::path& path) {
+  // GetFileAttributesW reports the entry itself, not what a link leads to.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+  // Attributes only, shared with every other opener; folders need the
+  // backup-semantics flag to be opened at all.
+  ScopedHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &information)) {
+    return std::nullopt;
+  }
+  return FileIdentity{information.dwVolumeSerialNumber,
+                      (static_cast<uint64_t>(information.nFileIndexHigh) << 32) |
+                          information.nFileIndexLow};
+}
+
+bool OthersMayAccess(const std::filesystem::path&) { return false; }

@@ -143,8 +143,40 @@ void FinishInterruptedPublication(const std::u16string& served, FileSystem& file
   }
 }
 
+// A release file that is the key file itself (a hard link to it, or its
+// path spelled another way) would publish the private key.
+void RefuseTheKeyFile(const std::vector<FoundFile>& found, const PublishOptions& options,
+                      FileSystem& files, Outcome& outcome) {
+  const std::optional<FileIdentity> key =
+      options.keyFile ? files.IdentityOf(*options.keyFile) : std::nullopt;
+  if (!key) return;
+  for (const FoundFile& file : found) {
+    const std::u16string path = Join(options.releaseFolder, file.name);
+    if (files.IdentityOf(path) == *key) {
+      outcome.errors.push_back(Shown(path) + ": is the private key given with --key (" +
+                               Shown(*options.keyFile) + "); it would be published");
+    }
+  }
+}
+
+// The list carries the digests read before anything was copied; a staged
+// copy with other bytes (its release file changed meanwhile) would be served
+// under a digest that does not fit it.
+void CheckStagedCopies(const std::vector<ReleaseFile>& release,
+                       const std::u16string& releaseFolder, const std::u16string& staging,
+                       FileSystem& files, Outcome& outcome) {
+  for (const ReleaseFile& file : release) {
+    const std::u16string staged = Join(staging, file.name.servedName);
+    if (files.KindOf(staged) == PathKind::kFile && files.DigestOf(staged) != file.digest) {
+      outcome.errors.push_back(Shown(Join(releaseFolder, file.name.releaseName)) +
+                               ": changed while it was being published; publish again");
+    }
+  }
+}
+
 // Hashes every file and marks those whose bytes equal their served copy in
-// the previous publication.
+// the previous publication (by their digests, so that an unchanged file is
+// listed with the digest of the very copy that stays served).
 void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& options,
                  const VersionList& previous, FileSystem& files, const ProgressLine& line,
                  uint64_t totalBytes, Outcome& outcome) {
@@ -153,8 +185,10 @@ void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& option
     const std::u16string path = Join(options.releaseFolder, file.name.releaseName);
     file.digest = files.DigestOf(path);
     if (file.digest.empty()) outcome.errors.push_back(Shown(path) + ": cannot be read");
-    file.unchanged = options.previousFolder && previous.count(file.name.listName) &&
-                     files.SameBytes(path, Join(*options.previousFolder, file.name.servedName));
+    file.unchanged = !file.digest.empty() && options.previousFolder &&
+                     previous.count(file.name.listName) &&
+                     files.DigestOf(Join(*options.previousFolder, file.name.servedName)) ==
+                         file.digest;
     progress.Done(file.size);
   }
 }
@@ -263,6 +297,10 @@ bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& option
     if (!StageFile(file, options, inPlace, servedNames, files, outcome)) break;
     progress.Done(file.size);
   }
+
+  if (outcome.errors.empty()) {
+    CheckStagedCopies(release, options.releaseFolder, staging, files, outcome);
+  }
   if (outcome.errors.empty() && !signatureText.empty() &&
       !files.WriteFile(SignaturePathIn(staging), signatureText)) {
     outcome.errors.push_back(Shown(SignaturePathIn(staging)) + ": cannot write it");
@@ -345,6 +383,7 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   if (found.empty() && outcome.errors.empty()) {
     outcome.errors.push_back(Shown(options.releaseFolder) + ": the release holds no files");
   }
+  RefuseTheKeyFile(found, options, files, outcome);
   std::vector<std::u16string> names;
   uint64_t totalBytes = 0;
   for (const FoundFile& file : found) {
@@ -428,7 +467,11 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
       storedNames.push_back(LocalFileName(*name));
       presentNames.push_back(*name);
       const auto digest = digests.find(listName);
-      if (digest == digests.end()) continue;
+      if (digest == digests.end()) {
+        // A launcher built with the key refuses such a line's file.
+        if (publicKeyText) outcome.errors.push_back(ToUtf8(*name) + ": its line has no SHA-256");
+        continue;
+      }
       ++hashed;
       if (files.DigestOf(Join(servedFolder, *name)) != digest->second) {
         outcome.errors.push_back(ToUtf8(*name) + ": the served bytes differ from the listed SHA-256");

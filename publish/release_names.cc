@@ -9,6 +9,7 @@
 #include "base/ascii_case.h"
 #include "base/staging_path.h"
 #include "base/utf8.h"
+#include "lists/list_signature.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
 
@@ -78,6 +79,10 @@ std::optional<std::string> ProblemWith(const std::u16string& releaseName,
     return "is the launcher's own record of installed versions";
   }
   if (IsTopLevelNamed(servedName, kListFileName)) return "would be served in place of the list";
+  if (IsTopLevelNamed(servedName,
+                      std::u16string(kListFileName) + std::u16string(kSignatureFileEnding))) {
+    return "would be served in place of the list's signature";
+  }
   const std::u16string stored = LocalFileName(servedName);
   if (!EqualsIgnoringAsciiCase<char16_t>(stored, releaseName)) {
     return "would be stored by the launcher as " + ToUtf8(stored);

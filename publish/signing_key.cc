@@ -46,6 +46,12 @@ std::optional<std::string> LoadSigningKey(const std::u16string& keyFile,
       return std::nullopt;
     }
   }
+  // As ssh does with its keys: a key others could read may be theirs already.
+  if (files.OthersMayAccess(keyFile)) {
+    outcome.errors.push_back(ToUtf8(keyFile) + ": group or others may read or write this "
+                             "private key; allow only its owner: chmod 600 " + ToUtf8(keyFile));
+    return std::nullopt;
+  }
   const std::optional<std::string> pem = files.ReadFile(keyFile);
   if (!pem) {
     outcome.errors.push_back(ToUtf8(keyFile) + ": cannot read the private key");

@@ -36,7 +36,11 @@ std::string WarningBox(const std::string& names) {
 class UpdatePassTest : public testing::Test {
  protected:
   bool Run(const std::string& serverText) {
-    return RunUpdatePass(serverText, platform, MakeAppPaths());
+    return RunUpdatePass(serverText, false, platform, MakeAppPaths()) == PassResult::kFinished;
+  }
+  PassResult RunSigned(const std::string& serverText) {
+    platform.calls.clear();
+    return RunUpdatePass(serverText, true, platform, MakeAppPaths());
   }
   void FailDownloadOf(const std::u16string& listedName) {
     platform.failingDownloads.insert(std::u16string(BaseUrl) + listedName);
@@ -276,6 +280,76 @@ TEST_F(UpdatePassTest, NamesWindowsStoresInsideAreFetchedAsListed) {
                           Download("dir./x.dat", "dir./x.dat"), Download(longest, longest)));
   EXPECT_THAT(platform.CallsTo("ShowMessage"), ElementsAre(kCompletionBox));
   EXPECT_EQ(LocalList(), "a.dll | 5\n/lead.dat|1\ndir./x.dat|1\n" + longest + "|1\n");
+}
+
+// A line as a publisher signs it: name, version and a digest.
+std::string Hashed(const std::string& name, int64_t version, char digit = 'd') {
+  return name + "|" + std::to_string(version) + "|" + std::string(64, digit) + "\r\n";
+}
+
+std::string Release(int64_t version, const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += Hashed(name, version);
+  return text;
+}
+
+// Release 9 installed by a launcher that trusts only signed lists. Old
+// signed lists stay valid, so anyone can serve them again.
+class SignedReplayTest : public UpdatePassTest {
+ protected:
+  void SetUp() override {
+    platform.files[kLocalList] = kRelease9;
+    // config.i.zip is stored as config.ini: its listed name is never present.
+    platform.existingPaths = {u"C:\\corvane3\\config.ini", u"C:\\corvane3\\crv3v2.exe",
+                              u"C:\\corvane3\\data.dat"};
+  }
+  // A replay: taken as no list before anything is closed, fetched or written.
+  void ExpectStale(const std::string& serverText) {
+    const std::string before = *LocalList();
+    EXPECT_EQ(RunSigned(serverText), PassResult::kStaleList);
+    EXPECT_THAT(platform.calls, ElementsAre(kReadLocalList, kReadInfoFile));
+    EXPECT_EQ(LocalList(), before);
+  }
+  const std::string kRelease9 = Release(9, {"config.i.zip", "crv3v2.exe", "data.dat"});
+};
+
+TEST_F(SignedReplayTest, OlderReleasesInstallNothingAndANewerOneStillUpdates) {
+  ExpectStale(Release(3, {"config.i.zip", "crv3v2.exe", "data.dat"}));
+  ExpectStale(Release(5, {"config.i.zip", "crv3v2.exe", "data.dat"}));
+  // One older name is enough, however new the rest.
+  ExpectStale(Release(10, {"config.i.zip", "crv3v2.exe"}) + Hashed("data.dat", 8));
+
+  const std::string release10 = Release(10, {"config.i.zip", "crv3v2.exe", "data.dat"});
+  EXPECT_EQ(RunSigned(release10), PassResult::kFinished);
+  EXPECT_THAT(std::vector<std::string>(platform.calls.begin(), platform.calls.begin() + 3),
+              ElementsAre(kReadLocalList, kReadInfoFile, "CloseRunningApplications(crv3v2.exe)"));
+  EXPECT_EQ(platform.CallsTo("DownloadFile").size(), 3u);
+  EXPECT_EQ(LocalList(), release10);
+}
+
+TEST_F(SignedReplayTest, ARecordNeverForgetsAVersionThatAListLeavesOutOrFailsToReplace) {
+  // data.dat left out, crv3v2.exe failing: both keep their recorded lines.
+  FailDownloadOf(u"crv3v2.exe");
+  EXPECT_EQ(RunSigned(Release(10, {"config.i.zip", "crv3v2.exe"})), PassResult::kFinished);
+  EXPECT_EQ(LocalList(), Hashed("config.i.zip", 10) + Hashed("crv3v2.exe", 9) +
+                             Hashed("data.dat", 9));
+  ExpectStale(Hashed("data.dat", 3));
+  ExpectStale(Hashed("crv3v2.exe", 5));
+}
+
+// With a key, a selected line without a well-formed digest fails unfetched,
+// like a body of the wrong digest; a current one is left alone.
+TEST_F(SignedReplayTest, SelectedLinesWithoutADigestFailUnfetched) {
+  const std::string fetched = Hashed("new.dat", 10, 'e');
+  EXPECT_EQ(RunSigned("config.i.zip|9\r\ncrv3v2.exe|9\r\ndata.dat|10|" + std::string(63, 'd') +
+                      "\r\n" + fetched),
+            PassResult::kFinished);
+  EXPECT_THAT(platform.CallsTo("DownloadFile"),
+              ElementsAre(Download("new.dat", "new.dat", std::string(64, 'e'))));
+  EXPECT_THAT(platform.CallsTo("ShowMessage"),
+              ElementsAre(WarningBox("config.ini\ndata.dat\n"), kCompletionBox));
+  EXPECT_EQ(LocalList(), "crv3v2.exe|9\r\n" + fetched + Hashed("config.i.zip", 9) +
+                             Hashed("data.dat", 9));
 }
 
 }  // namespace

@@ -165,6 +165,22 @@ TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
   }
 }
 
+// A validly signed list that would lower a recorded version is a replay of
+// an older release: the installed application starts as it is.
+TEST_F(UpdateRunTest, SignedListOlderThanTheRecordIsNoList) {
+  const SigningKeyPair pair = GenerateSigningKeyPair().value();
+  const std::string list = "crv3v2.exe|3|" + std::string(64, 'c') + "\n";
+  platform.serverList = list;
+  platform.serverSignature = FormatSignatureFile(SignMessage(pair.privateKeyPem, list));
+  platform.files[u"C:\\corvane3\\local_list.txt"] = "crv3v2.exe|9\n";
+  platform.existingPaths.insert(kExecutable16);
+  EXPECT_EQ(RunUpdate(u"/updated", platform, EncodeHex(pair.publicKey)), 0);
+  EXPECT_THAT(VisibleCalls(),
+              ElementsAre("StartProgram(" + kExecutable + "|/updated|" + kDirectory + ")"));
+  EXPECT_THAT(platform.CallsTo("CloseRunningApplications"), testing::IsEmpty());
+  EXPECT_THAT(platform.CallsTo("WriteTextFile"), testing::IsEmpty());
+}
+
 TEST_F(UpdateRunTest, NoSignatureIsFetchedWithoutAKeyOrAList) {
   ServeUpToDateList();
   platform.serverSignature = "not a signature";

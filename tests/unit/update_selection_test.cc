@@ -38,6 +38,7 @@ struct SelectionCase {
   bool presentOnDisk;
   bool selected;
   bool diskConsulted;
+  bool lowersRecord;  // what a launcher that trusts only signed lists refuses
 };
 
 void PrintTo(const SelectionCase& c, std::ostream* os) { *os << c.description; }
@@ -58,23 +59,27 @@ TEST_P(SelectionRuleTest, FollowsInfoThenLocalThenDisk) {
   EXPECT_EQ(selected, c.selected ? std::vector<std::u16string>{u"a.dll"}
                                  : std::vector<std::u16string>{});
   EXPECT_EQ(disk.asked.size(), c.diskConsulted ? 1u : 0u);
+  EXPECT_EQ(NamesOlderVersion({{"b.dll", 1}, {"a.dll", c.serverVersion}}, local, info),
+            c.lowersRecord);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SelectionRuleTest,
     testing::Values(
-        SelectionCase{"info decides over local, equal is not newer", 5, 5, 3, false, false, false},
-        SelectionCase{"info older than server, local newer", 5, 4, 7, true, true, false},
-        SelectionCase{"info newer, file missing", 4, 5, std::nullopt, false, false, false},
-        SelectionCase{"only the server lists it", 5, std::nullopt, std::nullopt, true, true, false},
-        SelectionCase{"server newer than local", 6, std::nullopt, 5, true, true, false},
-        SelectionCase{"current and present", 5, std::nullopt, 5, true, false, true},
-        SelectionCase{"current but missing", 5, std::nullopt, 5, false, true, true},
-        SelectionCase{"older on server but missing", 4, std::nullopt, 5, false, true, true},
-        SelectionCase{"negative is older than zero", -1, std::nullopt, 0, true, false, true},
+        SelectionCase{"info decides over local, equal is not newer", 5, 5, 3, false, false,
+                      false, false},
+        SelectionCase{"info older than server, local newer", 5, 4, 7, true, true, false, false},
+        SelectionCase{"info newer, file missing", 4, 5, std::nullopt, false, false, false, true},
+        SelectionCase{"only the server lists it", 5, std::nullopt, std::nullopt, true, true, false,
+                      false},
+        SelectionCase{"server newer than local", 6, std::nullopt, 5, true, true, false, false},
+        SelectionCase{"current and present", 5, std::nullopt, 5, true, false, true, false},
+        SelectionCase{"current but missing", 5, std::nullopt, 5, false, true, true, false},
+        SelectionCase{"older on server but missing", 4, std::nullopt, 5, false, true, true, true},
+        SelectionCase{"negative is older than zero", -1, std::nullopt, 0, true, false, true, true},
         SelectionCase{"signed comparison at the extremes", INT64_MIN, std::nullopt, INT64_MAX,
-                      true, false, true},
-        SelectionCase{"newest possible", INT64_MAX, std::nullopt, INT64_MIN, true, true,
+                      true, false, true, true},
+        SelectionCase{"newest possible", INT64_MAX, std::nullopt, INT64_MIN, true, true, false,
                       false}),
     [](const testing::TestParamInfo<SelectionCase>& info) {
       std::string name;

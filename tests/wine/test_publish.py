@@ -1,6 +1,7 @@
 """crv3publish: the Windows build under Wine writes byte for byte what the
 native build writes, and the launcher installs what it publishes, then
 fetches exactly the files a republish changed."""
+import os
 import subprocess
 
 import pytest
@@ -94,6 +95,7 @@ def test_windows_build_writes_what_the_native_build_writes(prefix, bench, tmp_pa
 @pytest.mark.parametrize("name, message", [
     ("\U0001F389.txt", "\U0001F389.txt: cannot be written in code page 949"),
     ("Readme.TXT", "readme.txt: Windows stores it as the same file as Readme.TXT"),
+    ("FileList.Txt.SIG", "FileList.Txt.SIG: would be served in place of the list's signature"),
 ])
 def test_windows_build_refuses_with_one_line_and_writes_nothing(prefix, bench, tmp_path, name,
                                                                 message):
@@ -107,6 +109,23 @@ def test_windows_build_refuses_with_one_line_and_writes_nothing(prefix, bench, t
     lines = result.stderr.decode("utf-8").splitlines()
     assert len(lines) == 1 and lines[0].startswith("error: " + message), lines
     assert sorted(p.name for p in tmp_path.iterdir()) == ["release"]
+
+
+def test_windows_build_refuses_a_hard_link_to_its_key(prefix, bench, tmp_path):
+    """Files are told apart by their Windows file index, not by their paths."""
+    require(NATIVE, WINDOWS)
+    key = tmp_path / "keys" / "k.pem"
+    assert publish_native("keygen", key).returncode == 0
+    release = tmp_path / "release"
+    write_tree(release, release_files(b"MZ app"))
+    os.link(key, release / "data" / "k.txt")
+
+    result = publish_windows(prefix, release, "--out", tmp_path / "served", "--key", key)
+
+    assert result.returncode == 2
+    lines = result.stderr.decode("utf-8").splitlines()
+    assert len(lines) == 1 and "data/k.txt: is the private key given with --key" in lines[0], lines
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["keys", "release"]
 
 
 # The launcher tests whether a listed file is present under its listed name,

@@ -177,7 +177,8 @@ def test_validly_signed_list_installs_and_fetches_its_signature_like_the_list(
     assert boxes(result) == [DONE]
     assert prefix.app_files()["a.dat"] == new("a.dat")
     assert prefix.app_files()["sub/b.dat"] == new("b.dat")
-    assert record(prefix) == text
+    # The record keeps the version of the name this list leaves out.
+    assert record(prefix) == text + b"crv3v2.exe|1\r\n"
     assert [r.path.decode() for r in server.requests][:2] == [LIST_PATH, SIGNATURE_PATH]
     # The signature bypasses the cache as the list does: its entry is deleted
     # right before it is opened.
@@ -189,6 +190,59 @@ def test_validly_signed_list_installs_and_fetches_its_signature_like_the_list(
         ("URLOpenBlockingStreamW", base + "filelist.txt"),
         ("DeleteUrlCacheEntryW", base + "filelist.txt.sig"),
         ("URLOpenBlockingStreamW", base + "filelist.txt.sig")]
+
+
+# Old lists keep their valid signatures, so anyone who served them once can
+# serve them again. A replay must install nothing older than what is recorded.
+def release(version, names):
+    """Every file's body at a release: what the server serves for it."""
+    return {name: f"{name} at release {version}\r\n".encode() * 50 for name in names}
+
+
+def serve_signed_release(server, version, names):
+    files = release(version, names)
+    text = hashed_list([(name, version, body) for name, body in files.items()])
+    server.clear()
+    server.serve(LIST_PATH, text)
+    server.serve(SIGNATURE_PATH, sign(text))
+    for name, body in files.items():
+        server.serve(BASE_PATH + name, body)
+    return text
+
+
+def test_replayed_older_signed_lists_install_nothing_and_a_newer_one_still_does(
+        bench, prefix, https_server_factory):
+    server = https_server_factory()
+    names = ["config.i.zip", "data.dat"]
+    installed = {("config.ini" if n == "config.i.zip" else n): body
+                 for n, body in release(9, names).items()}
+    release9 = hashed_list([(n, 9, body) for n, body in release(9, names).items()])
+    bench.install_release({**installed, "crv3v2.exe": b"fake_app"}, list_text=release9)
+
+    # config.i.zip is stored as config.ini, so its listed name is never
+    # found; without the record's version it would be fetched from any list.
+    for old_release in (3, 5):
+        serve_signed_release(server, old_release, names)
+        before = invariant.snapshot(prefix)
+
+        result = bench.run(preset=SIGNED, **RUN)
+
+        invariant.check(prefix, before, result, None)
+        assert result.exit_code == 0 and boxes(result) == []
+        assert [e["module"] for e in result.started] == STARTED_APP
+        assert [r.path.decode() for r in server.requests] == [LIST_PATH, SIGNATURE_PATH]
+        assert record(prefix) == release9
+
+    release10 = serve_signed_release(server, 10, names)
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(preset=SIGNED, **RUN)
+
+    check_invariant_over_https(prefix, before, result, server)
+    assert boxes(result) == [DONE]
+    assert prefix.app_files()["config.ini"] == release(10, names)["config.i.zip"]
+    assert prefix.app_files()["data.dat"] == release(10, names)["data.dat"]
+    assert record(prefix) == release10
 
 
 # --- CNG itself under Wine ----------------------------------------------------

@@ -73,7 +73,7 @@ HRESULT RunTransfer(const std::u16string& encodedUrl, const std::u16string& path
   // References the platform takes are its own; the object goes with the last
   // one, normally when this function releases the first.
   ScopedComPtr<IBindStatusCallback> callback;
-  *callback.Receive() = NewDownloadCallback(displayName, showProgress, response);
+  *callback.Receive() = NewDownloadCallback(displayName, showProgress, path, response);
   return URLDownloadToFileW(nullptr, AsWide(encodedUrl), AsWide(path), 0, callback.Get());
 }
 

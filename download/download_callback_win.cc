@@ -5,6 +5,7 @@
 
 #include "base/bind_status_callback_win.h"
 #include "base/http_answer.h"
+#include "base/scoped_win.h"
 #include "base/wide_string_win.h"
 #include "download/disk_room_win.h"
 #include "download/download_status.h"
@@ -24,15 +25,28 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
         response(responseOut) {}
 
   // IBindStatusCallback
+  // The binding is kept only to stop the transfer, and let go when it ends
+  // (it holds this object too).
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* started) override {
+    if (started != nullptr) started->AddRef();
+    *binding.Receive() = started;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override {
+    binding.Reset();
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                        LPCWSTR statusText) override {
     if (progressMax != 0) response->lastAnnouncedSize = progressMax;
     if (statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE && statusText != nullptr &&
         !DrivesHoldBody(FromWide(statusText))) {
       response->lackedDiskRoom = true;
+      response->cacheFile = FromWide(statusText);
+      // Wine's urlmon does not stop for E_ABORT from a progress report; the
+      // binding does. The flag fails the file should the transfer end well.
+      if (binding) binding->Abort();
     }
-    // Asked to stop, the platform ends the transfer; URLDownloadToFileW then
-    // fails, and the flag fails the file should it not.
     if (response->lackedDiskRoom) return E_ABORT;
     const std::optional<uint64_t> percentage = shown.Percentage(progress, progressMax);
     if (!percentage || !showProgress(name, *percentage)) return S_OK;
@@ -94,6 +108,7 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
   const ProgressDisplay showProgress;
   const std::u16string staging;
   DownloadResponse* const response;
+  ScopedComPtr<IBinding> binding;
   std::optional<uint64_t> bodyLength;  // from the answer's headers, for a plain body
   DownloadProgress shown;
 };

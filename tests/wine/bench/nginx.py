@@ -96,6 +96,19 @@ class NginxServer:
         target.write_bytes(body)
         self.routes[key] = Route(body=body)
 
+    def serve_sparse(self, path, size, marks=None):
+        """Publishes a file of size bytes at path that takes next to no disk:
+        zeros but for marks ({offset: bytes}). It stays out of `routes` (its
+        body is not held in memory); returns its host path."""
+        target = self.root / os.fsdecode(_path_key(path).lstrip(b"/"))
+        target.parent.mkdir(parents=True, exist_ok=True)
+        with open(target, "wb") as file:
+            file.truncate(size)
+            for offset, data in (marks or {}).items():
+                file.seek(offset)
+                file.write(data)
+        return target
+
     @property
     def requests(self):
         log = self.directory / "run" / "access.log"

@@ -26,6 +26,8 @@ http {{
     default_type application/octet-stream;
     log_format bench '$request_method $request_uri $status';
     access_log {run}/access.log bench;
+    log_format sent '$request_uri $body_bytes_sent';
+    access_log {run}/sent.log sent;
     client_body_temp_path {run}/body;
     proxy_temp_path {run}/proxy;
     fastcgi_temp_path {run}/fastcgi;
@@ -118,6 +120,15 @@ class NginxServer:
             found.append(Request(method, uri, urllib.parse.unquote_to_bytes(uri.split("?")[0]),
                                  {}, 0.0, int(status)))
         return found
+
+    def body_bytes_sent(self, path):
+        """The body bytes nginx handed to the connection for each request of
+        path (str paths are UTF-8), in order."""
+        log = self.directory / "run" / "sent.log"
+        wanted = _path_key(path)
+        return [int(sent) for uri, sent in
+                (line.split(" ") for line in (log.read_text().splitlines() if log.exists() else []))
+                if urllib.parse.unquote_to_bytes(uri.split("?")[0]) == wanted]
 
     def clear_requests(self):
         (self.directory / "run" / "access.log").write_text("")

@@ -43,8 +43,9 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
         !DrivesHoldBody(FromWide(statusText))) {
       response->lackedDiskRoom = true;
       response->cacheFile = FromWide(statusText);
-      // Wine's urlmon does not stop for E_ABORT from a progress report; the
-      // binding does. The flag fails the file should the transfer end well.
+      // Wine's urlmon ignores E_ABORT from a progress report; an aborted
+      // binding ends the call, though the platform may read on for a while.
+      // The flag fails the file should the transfer still end well.
       if (binding) binding->Abort();
     }
     if (response->lackedDiskRoom) return E_ABORT;

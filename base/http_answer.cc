@@ -43,10 +43,13 @@ bool IsContentCoded(std::u16string_view headers) {
   return coding && !EqualsIgnoringAsciiCase<char16_t>(*coding, u"identity");
 }
 
+std::optional<uint64_t> ContentLength(std::u16string_view headers) {
+  const auto length = HeaderValue(headers, u"Content-Length");
+  return length ? ParseLength(*length) : std::nullopt;
+}
+
 std::optional<uint64_t> AnnouncedLength(const HttpAnswer& answer) {
-  if (const auto length = HeaderValue(answer.headers, u"Content-Length")) {
-    return ParseLength(*length);
-  }
+  if (HeaderValue(answer.headers, u"Content-Length")) return ContentLength(answer.headers);
   return answer.reportedLength;
 }
 
@@ -57,4 +60,9 @@ bool IsWholeBody(const HttpAnswer& answer, uint64_t storedSize) {
   if (IsContentCoded(answer.headers)) return true;
   const std::optional<uint64_t> announced = AnnouncedLength(answer);
   return !announced || storedSize >= *announced;
+}
+
+std::optional<uint64_t> PlainBodyLength(const std::u16string& headers) {
+  if (IsContentCoded(headers)) return std::nullopt;
+  return ContentLength(headers);
 }

@@ -26,4 +26,8 @@ struct HttpAnswer {
 // - nothing announced: taken as it came.
 [[nodiscard]] bool IsWholeBody(const HttpAnswer& answer, uint64_t storedSize);
 
+// The Content-Length of headers that name no content coding: the size of the
+// body as it will be stored. Nothing when they name a coding or no length.
+[[nodiscard]] std::optional<uint64_t> PlainBodyLength(const std::u16string& headers);
+
 #endif  // BASE_HTTP_ANSWER_H_

@@ -1,28 +1,56 @@
 #include "download/download_callback_win.h"
 
+#include <optional>
 #include <utility>
 
 #include "base/bind_status_callback_win.h"
+#include "base/http_answer.h"
+#include "base/scoped_win.h"
 #include "base/wide_string_win.h"
+#include "download/disk_room_win.h"
 #include "download/download_status.h"
 
 namespace {
 
 // Shows the progress of one file's transfer and, while it is shown, keeps the
 // thread's messages flowing, since URLDownloadToFileW blocks this thread.
-// It also answers IHttpNegotiate, only to learn the HTTP status.
+// It also answers IHttpNegotiate, to learn the HTTP status and headers.
 class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
  public:
   DownloadCallback(const std::u16string& displayName, ProgressDisplay progressDisplay,
-                   DownloadResponse* responseOut)
-      : name(displayName), showProgress(std::move(progressDisplay)), response(responseOut) {}
+                   const std::u16string& stagingPath, DownloadResponse* responseOut)
+      : name(displayName),
+        showProgress(std::move(progressDisplay)),
+        staging(stagingPath),
+        response(responseOut) {}
 
   // IBindStatusCallback
+  // The binding is kept only to stop the transfer, and let go when it ends
+  // (it holds this object too).
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* started) override {
+    if (started != nullptr) started->AddRef();
+    *binding.Receive() = started;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override {
+    binding.Reset();
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
-                                       LPCWSTR) override {
+                                       LPCWSTR statusText) override {
     if (progressMax != 0) response->lastAnnouncedSize = progressMax;
-    if (progressMax == 0) return S_OK;
-    if (!showProgress(name, DownloadPercentage(progress, progressMax))) return S_OK;
+    if (statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE && statusText != nullptr &&
+        !DrivesHoldBody(FromWide(statusText))) {
+      response->lackedDiskRoom = true;
+      response->cacheFile = FromWide(statusText);
+      // Wine's urlmon ignores E_ABORT from a progress report; an aborted
+      // binding ends the call, though the platform may read on for a while.
+      // The flag fails the file should the transfer still end well.
+      if (binding) binding->Abort();
+    }
+    if (response->lackedDiskRoom) return E_ABORT;
+    const std::optional<uint64_t> percentage = shown.Percentage(progress, progressMax);
+    if (!percentage || !showProgress(name, *percentage)) return S_OK;
     if (MayPumpDuring(statusCode)) PumpWaitingMessages();
     return S_OK;
   }
@@ -37,12 +65,24 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
                                        LPWSTR* additionalRequestHeaders) override {
     response->httpStatus = responseCode;
     response->headers = FromWide(responseHeaders);
+    bodyLength = PlainBodyLength(response->headers);
+    shown.SetAnnouncedLength(bodyLength);
     if (additionalRequestHeaders != nullptr) *additionalRequestHeaders = nullptr;
     return S_OK;
   }
 
  private:
   ~DownloadCallback() override = default;
+
+  // False only when the body's length is known and the drives of cacheFile
+  // and of the staging file clearly cannot hold it: when the room cannot be
+  // read, the transfer goes on (a full disk still fails it safely).
+  bool DrivesHoldBody(const std::u16string& cacheFile) const {
+    if (!bodyLength) return true;
+    const std::optional<DriveRoom> cacheDrive = DriveRoomOf(cacheFile);
+    const std::optional<DriveRoom> stagingDrive = DriveRoomOf(staging);
+    return !cacheDrive || !stagingDrive || CanHoldBody(*bodyLength, *cacheDrive, *stagingDrive);
+  }
 
   // Wine's urlmon announces the start of the data and then the cache file
   // that URLDownloadToFileW copies to the target, which it records only
@@ -67,13 +107,18 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
 
   const std::u16string name;
   const ProgressDisplay showProgress;
+  const std::u16string staging;
   DownloadResponse* const response;
+  ScopedComPtr<IBinding> binding;
+  std::optional<uint64_t> bodyLength;  // from the answer's headers, for a plain body
+  DownloadProgress shown;
 };
 
 }  // namespace
 
 IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
                                          ProgressDisplay showProgress,
+                                         const std::u16string& stagingPath,
                                          DownloadResponse* response) {
-  return new DownloadCallback(displayName, std::move(showProgress), response);
+  return new DownloadCallback(displayName, std::move(showProgress), stagingPath, response);
 }

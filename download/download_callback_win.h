@@ -12,10 +12,13 @@
 #include "download/download_response.h"
 
 // A new callback that hands displayName and its progress to showProgress
-// and fills response. The caller owns the one reference it starts with; the
-// object deletes itself when its last reference is released.
+// and fills response. It stops a transfer whose announced length the drives
+// of the platform's cache and of stagingPath cannot hold (see CanHoldBody).
+// The caller owns the one reference it starts with; the object deletes
+// itself when its last reference is released.
 IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
                                          ProgressDisplay showProgress,
+                                         const std::u16string& stagingPath,
                                          DownloadResponse* response);
 
 #endif  // DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_

@@ -5,15 +5,17 @@
 #include <functional>
 #include <string>
 
-// Shows a file's name and its progress in percent (more than 100 when more
-// bytes came than were announced); false when nothing is shown, and then the
+// Shows a file's name and its progress in percent (0 to 100, never less than
+// before within the file); false when nothing is shown, and then the
 // transfer lets no waiting window messages through during that report.
 using ProgressDisplay = std::function<bool(const std::u16string& name, uint64_t percentage)>;
 
 // Fetches url into localPath, reporting its progress under displayName to
 // showProgress; true only when the whole file was stored. A failed transfer
 // leaves localPath exactly as it was. When expectedDigest (a SHA-256, 32
-// bytes) is given, a body with any other digest is a failed transfer too.
+// bytes) is given, a body with any other digest is a failed transfer too. A
+// body of announced length that the drives cannot hold beside the platform's
+// cache copy fails at its start (see CanHoldBody).
 [[nodiscard]] bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                                 const std::u16string& displayName,
                                 const std::string& expectedDigest,

@@ -71,7 +71,7 @@ HRESULT RunTransfer(const std::u16string& encodedUrl, const std::u16string& path
   // References the platform takes are its own; the object goes with the last
   // one, normally when this function releases the first.
   ScopedComPtr<IBindStatusCallback> callback;
-  *callback.Receive() = NewDownloadCallback(displayName, showProgress, response);
+  *callback.Receive() = NewDownloadCallback(displayName, showProgress, path, response);
   return URLDownloadToFileW(nullptr, AsWide(encodedUrl), AsWide(path), 0, callback.Get());
 }
 
@@ -80,9 +80,11 @@ HRESULT RunTransfer(const std::u16string& encodedUrl, const std::u16string& path
 bool TransferInto(const std::u16string& encodedUrl, const PartialDownload& file,
                   const std::u16string& displayName, const ProgressDisplay& showProgress) {
   DownloadResponse response;
-  if (RunTransfer(encodedUrl, file.path(), displayName, showProgress, &response) != S_OK) {
-    return false;
-  }
+  const HRESULT result = RunTransfer(encodedUrl, file.path(), displayName, showProgress, &response);
+  // The platform never commits the cache file of a transfer it was told to
+  // stop, so deleting the cache entry leaves that part of the body on disk.
+  if (!response.cacheFile.empty()) DeleteFileW(AsWide(response.cacheFile));
+  if (result != S_OK) return false;
   uint64_t storedSize = 0;
   return file.GetSize(&storedSize) && IsWholeSuccessfulBody(response, storedSize);
 }

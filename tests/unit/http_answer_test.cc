@@ -54,4 +54,12 @@ TEST(IsWholeBodyTest, TakesEveryWholeBodyAndNoPlainBodyCutShort) {
   }
 }
 
+TEST(PlainBodyLengthTest, IsTheLengthOfAnUncodedBodyOnly) {
+  EXPECT_EQ(PlainBodyLength(u"Content-Length: 4563402752\r\n"), 4'563'402'752u);
+  EXPECT_EQ(PlainBodyLength(u"Content-Encoding: identity\r\nContent-Length: 7\r\n"), 7u);
+  EXPECT_EQ(PlainBodyLength(u"Content-Encoding: gzip\r\nContent-Length: 7\r\n"), std::nullopt);
+  EXPECT_EQ(PlainBodyLength(u"Transfer-Encoding: chunked\r\n"), std::nullopt);
+  EXPECT_EQ(PlainBodyLength(u"Content-Length: 12x\r\n"), std::nullopt);
+}
+
 }  // namespace

@@ -118,6 +118,19 @@ class NginxServer:
             path = urllib.parse.unquote_to_bytes(uri.split("?")[0])
             yield method, uri, path, int(status), int(sent)
 
+    def serve_sparse(self, path, size, marks=None):
+        """Publishes a file of size bytes at path that takes next to no disk:
+        zeros but for marks ({offset: bytes}). It stays out of `routes` (its
+        body is not held in memory); returns its host path."""
+        target = self.root / os.fsdecode(_path_key(path).lstrip(b"/"))
+        target.parent.mkdir(parents=True, exist_ok=True)
+        with open(target, "wb") as file:
+            file.truncate(size)
+            for offset, data in (marks or {}).items():
+                file.seek(offset)
+                file.write(data)
+        return target
+
     @property
     def requests(self):
         return [Request(method, uri, path, {}, 0.0, status)
@@ -127,6 +140,12 @@ class NginxServer:
     def bytes_sent(self):
         """[(decoded path, body bytes sent)] for every request, in order."""
         return [(path, sent) for _, _, path, _, sent in self._logged()]
+
+    def body_bytes_sent(self, path):
+        """The body bytes nginx handed to the connection for each request of
+        path (str paths are UTF-8), in order."""
+        wanted = _path_key(path)
+        return [sent for logged, sent in self.bytes_sent if logged == wanted]
 
     def clear_requests(self):
         (self.directory / "run" / "access.log").write_text("")

@@ -1,0 +1,96 @@
+"""Large files as applications ship them, from nginx with their length
+announced and their digest listed. A file past 4 GB (the platform reports
+2^31 - 1 as its size and counts its bytes in 32 bits) installs byte-exact
+while the status line rises from 0 to 100 without falling back or passing
+100; a small file shows the same. A file that the drive clearly cannot hold
+fails at the start of its body instead of after filling the disk. The files
+are sparse on the server; the cache copy and the staged file are real, so
+the large case needs free disk and says so when it skips."""
+import hashlib
+import re
+import shutil
+
+import pytest
+
+from bench import invariant, paths
+from bench.update_checks import BASE_PATH, DONE, LIST_PATH, boxes, failure_box, texts_set
+from test_nginx import nginx  # noqa: F401 (fixture)
+
+NAME = "pack.dat"
+PAST_4_GB = 2**32 + 2**28
+STATUS = re.compile(r"^다운로드 중: pack\.dat \((\d+)%\)$")
+
+
+def marks(size):
+    """Bytes that tell the parts of a sparse file apart: its ends and both
+    sides of 2 GB and 4 GB, where the platform's counts give out."""
+    wanted = {0: b"head", 2**31 - 4: b"<2GB", 2**31: b"2GB>", 2**32 - 4: b"<4GB",
+              2**32: b"4GB>", size - 4: b"tail"}
+    return {offset: data for offset, data in wanted.items() if 0 <= offset <= size - 4}
+
+
+def file_digest(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as file:
+        while chunk := file.read(1 << 20):
+            digest.update(chunk)
+    return digest.hexdigest()
+
+
+def publish_pack(server, size, digest=None):
+    """crv3v2.exe and a sparse pack.dat of size bytes, both listed with their
+    digests (the pack's as given, else computed); returns the pack's digest."""
+    pack = server.serve_sparse(BASE_PATH + NAME, size, marks(size))
+    digest = digest or file_digest(pack)
+    app = paths.program("fake_app").read_bytes()
+    server.serve(BASE_PATH + "crv3v2.exe", app)
+    server.serve(LIST_PATH, f"crv3v2.exe|1|{hashlib.sha256(app).hexdigest()}\r\n"
+                            f"{NAME}|1|{digest}\r\n".encode())
+    return digest
+
+
+@pytest.mark.parametrize("size", [PAST_4_GB, 48 * 2**20], ids=["past-4-GB", "48-MB"])
+def test_status_line_rises_to_100_and_the_file_installs(bench, prefix, nginx, size):
+    # The platform's cache copy and the staged file are both whole at the end.
+    needed = 2 * size + 2**30
+    free = shutil.disk_usage(paths.BUILD).free
+    if free < needed:
+        pytest.skip(f"needs {needed / 2**30:.1f} GB free under {paths.BUILD} for the cache "
+                    f"copy and the staged file; {free / 2**30:.1f} GB are free")
+    digest = publish_pack(nginx, size)
+
+    installed = prefix.app_dir / NAME
+    try:
+        result = bench.run(preset="wine-https", timeout_ms=1_800_000, child_wait_ms=3000)
+
+        assert boxes(result) == [DONE] and len(result.started) == 1, boxes(result)
+        assert installed.stat().st_size == size and file_digest(installed) == digest
+        shown = [int(m.group(1)) for m in map(STATUS.match, texts_set(result)) if m]
+        print(f"{NAME} of {size} bytes showed {shown}")
+        assert shown and shown == sorted(shown) and shown[0] == 0 and shown[-1] == 100, shown
+        assert b"pack.dat|1|" in (prefix.app_dir / "local_list.txt").read_bytes()
+        assert invariant.temporary_files(prefix) == []
+        cache = invariant._cache_files(prefix)
+        assert not [p for p, (bytes_, _) in cache.items() if bytes_ >= size], cache
+    finally:
+        installed.unlink(missing_ok=True)  # gigabytes on a shared disk
+
+
+def test_file_the_drive_cannot_hold_fails_at_the_start_of_its_body(bench, prefix, nginx):
+    prefix.app_dir.mkdir(parents=True, exist_ok=True)
+    (prefix.app_dir / NAME).write_bytes(b"installed pack")
+    # Never fetched whole, so its listed digest is never checked.
+    size = shutil.disk_usage(paths.BUILD).free + 2**30
+    publish_pack(nginx, size, digest="0" * 64)
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(preset="wine-https", timeout_ms=120_000, child_wait_ms=3000)
+
+    invariant.check(prefix, before, result, nginx)
+    assert not result.timed_out
+    assert boxes(result) == [failure_box([NAME]), DONE], boxes(result)
+    assert (prefix.app_dir / NAME).read_bytes() == b"installed pack"
+    # The platform reads on for a while after it is told to stop.
+    sent = nginx.body_bytes_sent(BASE_PATH + NAME)
+    print(f"{NAME}: {sent} of {size} body bytes sent")
+    assert len(sent) == 1 and sent[0] < size // 10, sent

@@ -272,11 +272,16 @@ bool StageFile(const ReleaseFile& file, const PublishOptions& options, bool inPl
     }
     copy = true;
   }
-  if (copy && !files.CopyFile(from, Join(staging, file.name.servedName))) {
-    outcome.errors.push_back(Shown(Join(staging, file.name.servedName)) + ": cannot write it");
+  const std::u16string staged = Join(staging, file.name.servedName);
+  if (copy && !files.CopyFile(from, staged)) {
+    outcome.errors.push_back(Shown(staged) + ": cannot write it");
     return false;
   }
-  if (options.gzip && hasCompanion && !StageGzip(from, file.size, Join(staging, companion), files)) {
+  // The .gz is made from the bytes that are served, which the staged copies'
+  // check holds to the listed digest; the release file may change meanwhile.
+  const std::u16string gzipSource = copy ? staged : Join(options.servedFolder, file.name.servedName);
+  if (options.gzip && hasCompanion &&
+      !StageGzip(gzipSource, file.size, Join(staging, companion), files)) {
     outcome.errors.push_back(Shown(Join(staging, companion)) + ": cannot write it");
     return false;
   }

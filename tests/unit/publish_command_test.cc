@@ -49,6 +49,16 @@ struct ChangingRelease : DiskFileSystem {
   }
 };
 
+// Appends to every release file right after it is copied, as a build still
+// writing into the release would.
+struct ChangingAfterCopy : DiskFileSystem {
+  bool CopyFile(const std::u16string& from, const std::u16string& to) override {
+    const bool copied = DiskFileSystem::CopyFile(from, to);
+    std::ofstream(ToUtf8(from), std::ios::binary | std::ios::app) << "late";
+    return copied;
+  }
+};
+
 // Fails the copy of every file whose target path holds `failing`.
 struct FailingCopies : DiskFileSystem {
   std::u16string failing;
@@ -581,6 +591,19 @@ TEST_F(PublishCommandTest, ReleaseHoldingLinksTheKeyOrASignatureIsRefused) {
   fs::remove_all(Path("release"));
   Write("release", {{"crv3v2.exe", "MZ"}, {"sub/filelist.txt.sig", "x"}});
   EXPECT_EQ(Run(signedRun), kExitOk) << ::testing::PrintToString(console_.err);
+}
+
+// The .gz is made from the copy that is served, not from the release file,
+// which may have changed since.
+TEST_F(PublishCommandTest, GzipFollowsTheServedCopyWhenTheReleaseChangesAfterIt) {
+  Write("release", {{"crv3v2.exe", "MZ" + std::string(4000, 'a')}});
+  ChangingAfterCopy changing;
+
+  ASSERT_EQ(Run({"release", "--out", "served", "--gzip"}, &changing), kExitOk)
+      << ::testing::PrintToString(console_.err);
+
+  ASSERT_TRUE(fs::exists(Path("served/crv3v2.exe.gz")));
+  EXPECT_EQ(Run({"verify", "served"}), kExitOk) << ::testing::PrintToString(console_.err);
 }
 
 // A launcher built with the key refuses a line without a digest, so verify

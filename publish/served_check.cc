@@ -119,6 +119,10 @@ Outcome CheckServed(const std::u16string& baseUrlGiven,
     }
     const auto digest = digests.find(listName);
     hashed += digest != digests.end();
+    if (publicKeyText && digest == digests.end()) {
+      outcome.errors.push_back(ToUtf8(*name) +
+                               ": its line has no SHA-256; launchers built with the key fail it");
+    }
     progress.Done(CheckFile(baseUrl, *name, digest != digests.end() ? &digest->second : nullptr,
                             fetch, outcome));
   }

@@ -140,6 +140,13 @@ TEST_F(ServedCheckTest, EachProblemIsOneLineNamingItThenASummary) {
          t[sig].body = FormatSignatureFile(SignMessage(GenerateSigningKeyPair()->privateKeyPem, list_));
        },
        "filelist.txt.sig: not a signature of the served list by this key"},
+      {"a signed line without its SHA-256",
+       [&](auto& t, auto& sig) {
+         list_.erase(list_.find("crv3v2.exe|1|") + 12, 65);
+         t[std::string(kBase) + "filelist.txt"].body = list_;
+         t[sig].body = FormatSignatureFile(SignMessage(key_->privateKeyPem, list_));
+       },
+       "crv3v2.exe: its line has no SHA-256; launchers built with the key fail it"},
       {"no signature", [&](auto& t, auto& sig) { t.erase(sig); },
        "filelist.txt.sig: answered HTTP 404; launchers built with the key take the list as no list"},
   };

@@ -217,8 +217,13 @@ def test_unannounced_size_moves_nothing_and_completes(bench, prefix, http_server
     assert during, result.progress
     # The label keeps what the last announced size left there (the previous
     # file's end); the bar, set back to 0 after the previous file, stays there.
+    # Only the first of these samples may pair this file's texts with the bar
+    # as the previous file's last pump answered it: the bar is asked across
+    # processes and answers when the launcher pumps, the texts are read at
+    # once, and the previous file's digest, flush and move lie between.
     assert {status_text(s) for s in during} == {label}
-    assert {bar(s)["pos"] for s in during} <= {0, None}
+    assert {bar(s)["pos"] for s in during[1:]} <= {0, None}
+    assert bar(during[0])["pos"] in {0, None, 100}
     assert invariant.temporary_files(prefix) == []
 
 
@@ -280,9 +285,11 @@ NEW = b"new release " * 500
 
 
 # Without a Content-Length the body ends with the connection, and Wine's
-# WinINet takes a reset for that end: URLDownloadToFileW, OnStopBinding and
-# the HTTP status all report success, so the first bytes replace the file.
-@pytest.mark.xfail(strict=True, reason="Wine ends an unannounced body at a connection reset "
+# WinINet mostly takes a reset for that end: URLDownloadToFileW, OnStopBinding
+# and the HTTP status all report success, so the first bytes replace the file.
+# Now and then (about one run in six on a loaded machine) the reset arrives as
+# an error and the file fails as it should, so the mark is not strict.
+@pytest.mark.xfail(strict=False, reason="Wine ends an unannounced body at a connection reset "
                    "without an error; the launcher cannot tell it from a complete one unless "
                    "the line carries a digest (test_verified.py)")
 def test_reset_of_an_unannounced_body_leaves_target_untouched(bench, prefix, http_server):

@@ -457,17 +457,15 @@ class Watcher {
         text_seen_ = true;
       }
     }
-    // The bars answer whenever the program next pumps messages, which may be
-    // long before it moves on (a file's end, its digest, its move into place);
-    // the texts are read at once. So the texts are read before the bars are
-    // asked and twice after, and the sample counts only when all readings
-    // agree, so that it never mixes two moments of the window.
+    // The bars answer while the program pumps messages, right after it moved
+    // them and set the status; the texts are read just after that, twice,
+    // and the sample counts only when both readings agree, so that it never
+    // mixes two moments of the window.
     std::string sample;
     for (int attempt = 0; attempt < 10 && sample.empty(); ++attempt) {
-      const std::string texts = WindowJson(window);
       const ControlFields bars = AskProgressBars(window);
       sample = WindowJson(window, bars);
-      if (WindowJson(window, bars) != sample || WindowJson(window) != texts) sample.clear();
+      if (WindowJson(window, bars) != sample) sample.clear();
     }
     if (sample.empty() || sample == last_progress_sample_) return;
     last_progress_sample_ = sample;

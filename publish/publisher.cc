@@ -461,11 +461,10 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
   const ListDigests digests = ParseListDigests(*text);
   size_t hashed = 0;
   for (const auto& [listName, version] : list) {
-    const std::optional<std::u16string> name = DecodeCodePage949(listName);
+    std::string problem;
+    const std::optional<std::u16string> name = LauncherReadableName(listName, problem);
     if (!name) {
-      outcome.errors.push_back(listName + ": not readable in code page 949");
-    } else if (!LauncherStores(*name)) {
-      outcome.errors.push_back(ToUtf8(*name) + ": the launcher refuses to store this name");
+      outcome.errors.push_back(problem);
     } else if (files.KindOf(Join(servedFolder, *name)) != PathKind::kFile) {
       outcome.errors.push_back(ToUtf8(*name) + ": listed but not in the served folder");
     } else {

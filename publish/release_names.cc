@@ -114,6 +114,19 @@ bool LauncherStores(const std::u16string& servedName) {
   return IsStorableName(LocalFileName(servedName), MakeAppPaths().applicationDirectory);
 }
 
+std::optional<std::u16string> LauncherReadableName(const std::string& listName,
+                                                   std::string& problem) {
+  const std::optional<std::u16string> name = DecodeCodePage949(listName);
+  if (!name) {
+    problem = listName + ": not readable in code page 949";
+  } else if (!LauncherStores(*name)) {
+    problem = ToUtf8(*name) + ": the launcher refuses to store this name";
+  } else {
+    return name;
+  }
+  return std::nullopt;
+}
+
 NameCheck CheckReleaseNames(const std::vector<std::u16string>& releaseNames, bool serveIniAsZip) {
   NameCheck check;
   for (const std::u16string& releaseName : releaseNames) {

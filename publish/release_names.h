@@ -3,6 +3,7 @@
 #ifndef PUBLISH_RELEASE_NAMES_H_
 #define PUBLISH_RELEASE_NAMES_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,5 +33,10 @@ std::vector<std::string> FindCollisions(const std::vector<std::u16string>& store
 // Whether the launcher can store the file listed as servedName, under the
 // application directory it installs into.
 bool LauncherStores(const std::u16string& servedName);
+
+// The listed name (code page 949 bytes) as the launcher requests and stores
+// it, or nothing with the line that says why it never will.
+std::optional<std::u16string> LauncherReadableName(const std::string& listName,
+                                                   std::string& problem);
 
 #endif  // PUBLISH_RELEASE_NAMES_H_

@@ -6,7 +6,6 @@
 #include "lists/list_digests.h"
 #include "lists/list_signature.h"
 #include "lists/version_list.h"
-#include "publish/code_page.h"
 #include "publish/list_writer.h"
 #include "publish/release_names.h"
 
@@ -50,20 +49,6 @@ void CheckSignature(const std::u16string& baseUrl, const std::string& listText,
     outcome.errors.push_back(Shown(url) + ": not a signature of the served list by this key; "
                              "launchers built with the key take the list as no list");
   }
-}
-
-// The name the launcher requests and stores, or the line that says why it
-// never will.
-std::optional<std::u16string> RequestedName(const std::string& listName, std::string& problem) {
-  const std::optional<std::u16string> name = DecodeCodePage949(listName);
-  if (!name) {
-    problem = listName + ": not readable in code page 949";
-  } else if (!LauncherStores(*name)) {
-    problem = ToUtf8(*name) + ": the launcher refuses to store this name";
-  } else {
-    return name;
-  }
-  return std::nullopt;
 }
 
 // One listed file: served with a 2xx status and, where the list has its
@@ -111,7 +96,7 @@ Outcome CheckServed(const std::u16string& baseUrlGiven,
   size_t hashed = 0;
   for (const auto& [listName, version] : listed) {
     std::string problem;
-    const std::optional<std::u16string> name = RequestedName(listName, problem);
+    const std::optional<std::u16string> name = LauncherReadableName(listName, problem);
     if (!name) {
       outcome.errors.push_back(problem);
       progress.Done(0);

@@ -49,7 +49,8 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
       if (binding) binding->Abort();
     }
     if (response->lackedDiskRoom) return E_ABORT;
-    const std::optional<uint64_t> percentage = shown.Percentage(progress, progressMax);
+    const std::optional<uint64_t> percentage =
+        shown.Percentage(progress, progressMax, statusCode == BINDSTATUS_ENDDOWNLOADDATA);
     if (!percentage || !showProgress(name, *percentage)) return S_OK;
     if (MayPumpDuring(statusCode)) PumpWaitingMessages();
     return S_OK;

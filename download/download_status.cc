@@ -18,10 +18,12 @@ uint64_t PercentOf(uint64_t done, uint64_t total) {
 
 }  // namespace
 
-std::optional<uint64_t> DownloadProgress::Percentage(uint32_t progress, uint32_t progressMax) {
+std::optional<uint64_t> DownloadProgress::Percentage(uint32_t progress, uint32_t progressMax,
+                                                     bool lastReport) {
   if (progressMax == 0) return std::nullopt;
   const uint64_t percentage = MeasuresAgainstAnnouncedLength(progressMax)
-                                  ? PercentOf(CarriedProgress(progress), *announcedLength_)
+                                  ? PercentOf(CarriedProgress(progress, lastReport),
+                                              *announcedLength_)
                                   : PercentOf(progress, progressMax);
   shown_ = std::max(shown_, percentage);
   return shown_;
@@ -31,11 +33,15 @@ bool DownloadProgress::MeasuresAgainstAnnouncedLength(uint32_t progressMax) cons
   return announcedLength_ && *announcedLength_ != 0 && *announcedLength_ != progressMax;
 }
 
-uint64_t DownloadProgress::CarriedProgress(uint32_t progress) {
+uint64_t DownloadProgress::CarriedProgress(uint32_t progress, bool lastReport) {
+  if (lastReport && progress == *announcedLength_ % kWrap) {
+    carriedProgress_ = *announcedLength_;
+    return carriedProgress_;
+  }
   const uint64_t previous = carriedProgress_ % kWrap;
-  // Reports come far more often than every 2 GB, so a count that falls by
-  // more than half the range has wrapped; a smaller fall is taken as no
-  // progress.
+  // Reports of data as a rule come far more often than every 2 GB, so a
+  // count that falls by more than half the range has wrapped; a smaller fall
+  // is taken as no progress.
   if (progress < previous && previous - progress > kWrap / 2) {
     carriedProgress_ += kWrap;
   } else if (progress < previous) {

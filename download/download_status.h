@@ -14,6 +14,12 @@
 // measured against the length the answer announced, with the count carried
 // across its wraps. Any other report shows progress * 100 / progressMax,
 // which for a plain body below 2 GB is all it ever was.
+//
+// Wraps are told from the count alone, which fails when two reports lie 4 GB
+// or more apart: the platform may read a body that arrives faster than it is
+// consumed in one go and report only its start and its end. The end is then
+// known from the report that ends the body, whose count the announced length
+// matches in its low 32 bits when the whole body came.
 class DownloadProgress {
  public:
   // The length of the body as the answer's headers announced it, when they
@@ -22,13 +28,14 @@ class DownloadProgress {
 
   // The percentage to show for one report, or nothing when the platform
   // reports no size (progressMax 0): an unsized body moves nothing.
-  std::optional<uint64_t> Percentage(uint32_t progress, uint32_t progressMax);
+  // lastReport: the report that ends the body.
+  std::optional<uint64_t> Percentage(uint32_t progress, uint32_t progressMax, bool lastReport);
 
  private:
   // True when the announced length, not progressMax, is the body's size.
   bool MeasuresAgainstAnnouncedLength(uint32_t progressMax) const;
   // The 64-bit count of bytes done, carrying the 32-bit count across wraps.
-  uint64_t CarriedProgress(uint32_t progress);
+  uint64_t CarriedProgress(uint32_t progress, bool lastReport);
 
   std::optional<uint64_t> announcedLength_;
   uint64_t carriedProgress_ = 0;

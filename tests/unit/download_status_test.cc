@@ -12,11 +12,13 @@
 namespace {
 
 // One file's reports in order, as (progress, progressMax) pairs the platform
-// gives in 32 bits, and the percentage shown after each (-1: nothing shown).
+// gives in 32 bits, and the percentage shown after each (-1: nothing shown);
+// last marks the report that ends the body.
 struct Report {
   uint32_t progress;
   uint32_t progressMax;
   int64_t shown;
+  bool last = false;
 };
 
 constexpr uint32_t kPlatformMax = 2'147'483'647;  // what Wine reports from 2 GB up
@@ -45,6 +47,10 @@ TEST(DownloadProgressTest, StaysWithinZeroToHundredAndNeverFallsBack) {
         {4'000'000'000u, kPlatformMax, 87},
         {100'000'000, kPlatformMax, 96},  // 2^32 + 10^8 done
         {268'435'456, kPlatformMax, 100}}},
+      {"past 4 GB read in one go: only its start and its end reported", kLarge,
+       {{0, kPlatformMax, 0}, {268'435'456, kPlatformMax, 100, true}}},
+      {"a body that ends short of its length is not complete", kLarge,
+       {{0, kPlatformMax, 0}, {268'435'455, kPlatformMax, 5, true}}},
       {"exactly 4 GB ends on a wrapped 0", uint64_t{1} << 32,
        {{4'294'000'000u, kPlatformMax, 99}, {0, kPlatformMax, 100}}},
       {"twice round", 10'000'000'000u,
@@ -74,7 +80,7 @@ TEST(DownloadProgressTest, StaysWithinZeroToHundredAndNeverFallsBack) {
     progress.SetAnnouncedLength(c.announcedLength);
     for (size_t k = 0; k < c.reports.size(); ++k) {
       const Report& r = c.reports[k];
-      const std::optional<uint64_t> shown = progress.Percentage(r.progress, r.progressMax);
+      const std::optional<uint64_t> shown = progress.Percentage(r.progress, r.progressMax, r.last);
       EXPECT_EQ(shown ? static_cast<int64_t>(*shown) : -1, r.shown) << c.label << ", report " << k;
     }
   }

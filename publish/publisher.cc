@@ -10,7 +10,6 @@
 #include "publish/code_page.h"
 #include "publish/gzip_body.h"
 #include "publish/gzip_companions.h"
-#include "lists/list_digests.h"
 #include "lists/list_signature.h"
 #include "publish/list_writer.h"
 #include "publish/progress.h"
@@ -457,27 +456,24 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
     return outcome;
   }
   std::vector<std::u16string> storedNames, presentNames;
-  const VersionList list = ParseVersionList(*text);
-  const ListDigests digests = ParseListDigests(*text);
+  const std::vector<ListedFile> list = ReadListedFiles(*text);
   size_t hashed = 0;
-  for (const auto& [listName, version] : list) {
-    std::string problem;
-    const std::optional<std::u16string> name = LauncherReadableName(listName, problem);
+  for (const ListedFile& file : list) {
+    const std::optional<std::u16string>& name = file.name;
     if (!name) {
-      outcome.errors.push_back(problem);
+      outcome.errors.push_back(file.problem);
     } else if (files.KindOf(Join(servedFolder, *name)) != PathKind::kFile) {
       outcome.errors.push_back(ToUtf8(*name) + ": listed but not in the served folder");
     } else {
       storedNames.push_back(LocalFileName(*name));
       presentNames.push_back(*name);
-      const auto digest = digests.find(listName);
-      if (digest == digests.end()) {
+      if (!file.digest) {
         // A launcher built with the key refuses such a line's file.
         if (publicKeyText) outcome.errors.push_back(ToUtf8(*name) + ": its line has no SHA-256");
         continue;
       }
       ++hashed;
-      if (files.DigestOf(Join(servedFolder, *name)) != digest->second) {
+      if (files.DigestOf(Join(servedFolder, *name)) != *file.digest) {
         outcome.errors.push_back(ToUtf8(*name) + ": the served bytes differ from the listed SHA-256");
       }
     }

@@ -9,7 +9,9 @@
 #include "base/ascii_case.h"
 #include "base/staging_path.h"
 #include "base/utf8.h"
+#include "lists/list_digests.h"
 #include "lists/list_signature.h"
+#include "lists/version_list.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
 
@@ -114,17 +116,23 @@ bool LauncherStores(const std::u16string& servedName) {
   return IsStorableName(LocalFileName(servedName), MakeAppPaths().applicationDirectory);
 }
 
-std::optional<std::u16string> LauncherReadableName(const std::string& listName,
-                                                   std::string& problem) {
-  const std::optional<std::u16string> name = DecodeCodePage949(listName);
-  if (!name) {
-    problem = listName + ": not readable in code page 949";
-  } else if (!LauncherStores(*name)) {
-    problem = ToUtf8(*name) + ": the launcher refuses to store this name";
-  } else {
-    return name;
+std::vector<ListedFile> ReadListedFiles(const std::string& listText) {
+  const ListDigests digests = ParseListDigests(listText);
+  std::vector<ListedFile> listed;
+  for (const auto& [listName, version] : ParseVersionList(listText)) {
+    ListedFile& file = listed.emplace_back();
+    file.name = DecodeCodePage949(listName);
+    if (!file.name) {
+      file.problem = listName + ": not readable in code page 949";
+    } else if (!LauncherStores(*file.name)) {
+      file.problem = ToUtf8(*file.name) + ": the launcher refuses to store this name";
+      file.name.reset();
+    }
+    if (const auto digest = digests.find(listName); digest != digests.end()) {
+      file.digest = digest->second;
+    }
   }
-  return std::nullopt;
+  return listed;
 }
 
 NameCheck CheckReleaseNames(const std::vector<std::u16string>& releaseNames, bool serveIniAsZip) {

@@ -34,9 +34,16 @@ std::vector<std::string> FindCollisions(const std::vector<std::u16string>& store
 // application directory it installs into.
 bool LauncherStores(const std::u16string& servedName);
 
-// The listed name (code page 949 bytes) as the launcher requests and stores
-// it, or nothing with the line that says why it never will.
-std::optional<std::u16string> LauncherReadableName(const std::string& listName,
-                                                   std::string& problem);
+// One line of a served list as the launcher reads it.
+struct ListedFile {
+  // The listed name (code page 949 bytes) as the launcher requests and stores
+  // it, or nothing with the problem: the line that says why it never will.
+  std::optional<std::u16string> name;
+  std::string problem;
+  std::optional<std::string> digest;  // the line's SHA-256, when it has one
+};
+
+// The files a served list names, in the order the launcher takes them.
+std::vector<ListedFile> ReadListedFiles(const std::string& listText);
 
 #endif  // PUBLISH_RELEASE_NAMES_H_

@@ -3,9 +3,7 @@
 #include "base/sha256.h"
 #include "base/utf8.h"
 #include "download/url_encode.h"
-#include "lists/list_digests.h"
 #include "lists/list_signature.h"
-#include "lists/version_list.h"
 #include "publish/list_writer.h"
 #include "publish/release_names.h"
 
@@ -54,7 +52,7 @@ void CheckSignature(const std::u16string& baseUrl, const std::string& listText,
 // One listed file: served with a 2xx status and, where the list has its
 // digest, exactly those bytes once decoded. Returns the body's size.
 uint64_t CheckFile(const std::u16string& baseUrl, const std::u16string& name,
-                   const std::string* digest, HttpFetch& fetch, Outcome& outcome) {
+                   const std::optional<std::string>& digest, HttpFetch& fetch, Outcome& outcome) {
   Sha256Hasher hasher;
   uint64_t size = 0;
   const FetchAnswer answer = fetch.Get(baseUrl + UrlEncode(name), [&](std::string_view piece) {
@@ -90,26 +88,21 @@ Outcome CheckServed(const std::u16string& baseUrlGiven,
   }
   if (publicKeyText) CheckSignature(baseUrl, listText, *publicKeyText, fetch, outcome);
 
-  const VersionList listed = ParseVersionList(listText);
-  const ListDigests digests = ParseListDigests(listText);
+  const std::vector<ListedFile> listed = ReadListedFiles(listText);
   Progress progress("checking", listed.size(), std::nullopt, progressLine);
   size_t hashed = 0;
-  for (const auto& [listName, version] : listed) {
-    std::string problem;
-    const std::optional<std::u16string> name = LauncherReadableName(listName, problem);
-    if (!name) {
-      outcome.errors.push_back(problem);
+  for (const ListedFile& file : listed) {
+    if (!file.name) {
+      outcome.errors.push_back(file.problem);
       progress.Done(0);
       continue;
     }
-    const auto digest = digests.find(listName);
-    hashed += digest != digests.end();
-    if (publicKeyText && digest == digests.end()) {
-      outcome.errors.push_back(ToUtf8(*name) +
+    hashed += file.digest.has_value();
+    if (publicKeyText && !file.digest) {
+      outcome.errors.push_back(ToUtf8(*file.name) +
                                ": its line has no SHA-256; launchers built with the key fail it");
     }
-    progress.Done(CheckFile(baseUrl, *name, digest != digests.end() ? &digest->second : nullptr,
-                            fetch, outcome));
+    progress.Done(CheckFile(baseUrl, *file.name, file.digest, fetch, outcome));
   }
   const std::string summary = Shown(baseUrl) + ": " + std::to_string(listed.size()) +
                               " listed files";

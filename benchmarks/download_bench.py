@@ -99,7 +99,7 @@ class ProbeRun:
         with output.open("wb") as out:
             start = time.perf_counter()
             process = subprocess.Popen(
-                ["wine", paths.program("download_probe"), *self.arguments],
+                [paths.WINE_LOADER, paths.program("download_probe"), *self.arguments],
                 env=self.prefix.env, stdin=subprocess.DEVNULL, stdout=out,
                 stderr=subprocess.DEVNULL)
             while process.poll() is None:

@@ -72,10 +72,10 @@ def nothing_to_do(prefix, runner, server, count, runs):
     probe = paths.windows_path(paths.program("list_fetch_probe"))
     launcher_runs, probe_runs, fetch_ms = [], [], []
     for _ in range(runs):
-        seconds, completed = wall_seconds(["wine", launcher], env)
+        seconds, completed = wall_seconds([paths.WINE_LOADER, launcher], env)
         assert completed.returncode == 0, completed
         launcher_runs.append(seconds)
-        seconds, completed = wall_seconds(["wine", probe], env)
+        seconds, completed = wall_seconds([paths.WINE_LOADER, probe], env)
         figures = json.loads(completed.stdout.decode().strip().splitlines()[-1])
         assert figures["bytes"] == len(text), figures
         probe_runs.append(seconds)

@@ -33,10 +33,15 @@ foreach(scenario ${wine_scenarios})
     ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1")
 endforeach()
 
-# Configuring for a vendor (refusals and warnings), each in a fresh build
-# folder below the test's temporary folder.
-add_test(NAME build.configure
-  COMMAND /usr/bin/python3 -m pytest -p no:cacheprovider -q -rfEsxX
-          ${CMAKE_SOURCE_DIR}/tests/build/test_configure.py
-  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/build)
-set_tests_properties(build.configure PROPERTIES TIMEOUT 1800 ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1")
+# The build checks, one entry per file: configuring for a vendor (refusals
+# and warnings, each in a fresh build folder below the test's temporary
+# folder), and the shipped i686 programs as tools/test built them.
+file(GLOB build_checks CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/build/test_*.py)
+foreach(check ${build_checks})
+  get_filename_component(name ${check} NAME_WE)
+  string(REGEX REPLACE "^test_" "" name ${name})
+  add_test(NAME build.${name}
+    COMMAND /usr/bin/python3 -m pytest -p no:cacheprovider -q -rfEsxX ${check}
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/build)
+  set_tests_properties(build.${name} PROPERTIES TIMEOUT 1800 ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1")
+endforeach()

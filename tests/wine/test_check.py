@@ -174,7 +174,7 @@ def test_the_windows_build_checks_through_wininet(vendor, prefix):
     """crv3publish.exe under Wine: WinINet with the prefix's certificate
     store, gzip decoded, Hangul names encoded as the launcher encodes them."""
     def check():
-        done = prefix.wine(paths.BUILD / PRESET / "crv3publish.exe", "check", vendor.url,
+        done = prefix.wine(paths.publisher(PRESET), "check", vendor.url,
                            "--public-key", vendor.public_key, capture_output=True, timeout=300)
         return done.returncode, (done.stdout + done.stderr).decode("utf-8", "replace")
 

@@ -221,7 +221,8 @@ class HeldOpen:
         self.ready.unlink(missing_ok=True)
         self.hold.write_text("hold")
         self.process = subprocess.Popen(
-            ["wine", paths.program("hold_open", prefix.preset), *(["--load"] if load else []),
+            [paths.WINE_LOADER, paths.program("hold_open", prefix.preset),
+             *(["--load"] if load else []),
              APP_DIR + "\\" + name,
              paths.windows_path(self.ready), paths.windows_path(self.hold)],
             env=prefix.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

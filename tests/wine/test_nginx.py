@@ -93,7 +93,7 @@ def test_signed_release_published_by_the_windows_build_installs(bench, prefix, n
         (tmp_path / "release" / name).parent.mkdir(parents=True, exist_ok=True)
         (tmp_path / "release" / name).write_bytes(body)
     folders = [paths.windows_path(p) for p in (tmp_path / "release", tmp_path / "served", TEST_KEY)]
-    published = prefix.wine(paths.BUILD / SIGNED / "crv3publish.exe", folders[0], "--out",
+    published = prefix.wine(paths.publisher(SIGNED), folders[0], "--out",
                             folders[1], "--key", folders[2], capture_output=True, timeout=120)
     assert published.returncode == 0, published.stderr
     served = {p.relative_to(tmp_path / "served").as_posix(): p.read_bytes()

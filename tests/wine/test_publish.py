@@ -11,7 +11,7 @@ from bench.update_checks import (BASE_PATH, DONE, LIST_PATH, app_files, boxes, b
                                  file_requests)
 
 NATIVE = paths.BUILD / "native" / "publish" / "crv3publish"
-WINDOWS = paths.BUILD / "wine-http" / "crv3publish.exe"
+WINDOWS = paths.publisher("wine-http")
 
 
 def release_files(fake_app):

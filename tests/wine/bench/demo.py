@@ -61,7 +61,7 @@ class Release:
             server.serve("/cv3down/" + name, body, **options)
 
     def publish_folder(self):
-        command = [paths.BUILD / self.preset / "crv3publish.exe", paths.windows_path(self.folder),
+        command = [paths.publisher(self.preset), paths.windows_path(self.folder),
                    "--out", paths.windows_path(self.served)]
         if self.served.exists():
             command += ["--previous", paths.windows_path(self.served)]

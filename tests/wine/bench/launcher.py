@@ -27,7 +27,12 @@ ICONS = {0x10: "error", 0x20: "question", 0x30: "warning", 0x40: "information"}
 
 @dataclasses.dataclass
 class RelayArg:
-    value: int | None          # the number Wine printed (a pointer for strings)
+    # The low 32 bits of the number Wine printed (a pointer for strings). An
+    # x86-64 trace prints whole registers, whose upper half the calling
+    # convention leaves unspecified for an int; the calls the bench reads
+    # take ints, handles (which Windows keeps to 32 bits) and pointers it
+    # only tells from NULL.
+    value: int | None
     text: str | None = None    # the UTF-16 string Wine printed beside it
     truncated: bool = False
 
@@ -95,7 +100,7 @@ def _parse_args(text):
     args, i = [], 0
     while i < len(text):
         number = re.match(r"[0-9a-f]+", text[i:])
-        value = int(number.group(0), 16) if number else None
+        value = int(number.group(0), 16) & 0xFFFFFFFF if number else None
         i += number.end() if number else 0
         arg = RelayArg(value)
         if text.startswith(' L"', i):
@@ -140,8 +145,11 @@ def image_range(exe):
     data = exe.read_bytes()[:4096]
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     optional = pe + 24
-    assert struct.unpack_from("<H", data, optional)[0] == 0x10B, "PE32 expected"
-    base = struct.unpack_from("<I", data, optional + 28)[0]
+    magic = struct.unpack_from("<H", data, optional)[0]
+    # PE32 keeps a 32-bit image base after BaseOfData; PE32+ a 64-bit one.
+    assert magic in (0x10B, 0x20B), "PE32 or PE32+ expected"
+    base = (struct.unpack_from("<I", data, optional + 28)[0] if magic == 0x10B
+            else struct.unpack_from("<Q", data, optional + 24)[0])
     size = struct.unpack_from("<I", data, optional + 56)[0]
     return base, base + size
 
@@ -165,7 +173,7 @@ class RunningApp:
         env = runner.prefix.env
         env.update(FAKE_APP_LOG=paths.windows_path(self.log),
                    FAKE_APP_HOLD=paths.windows_path(self.hold_file))
-        self.process = subprocess.Popen(["wine", path], env=env, stdin=subprocess.DEVNULL,
+        self.process = subprocess.Popen([paths.WINE_LOADER, path], env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + timeout
         while not (self.log.exists() and self.log.read_text()):

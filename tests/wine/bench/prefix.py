@@ -50,14 +50,17 @@ class WinePrefix:
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         if self.display:
             env["DISPLAY"] = self.display
-        env.update(WINEPREFIX=str(self.path), WINEARCH="win32", WINEDEBUG="-all",
+        # The loader named for the programs Wine starts too: Debian's wrapper
+        # would pick the 32-bit one wherever wine32 is installed.
+        env.update(WINEPREFIX=str(self.path), WINEARCH=paths.WINE_ARCH,
+                   WINELOADER=paths.WINE_LOADER, WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d",
                    LC_ALL="ko_KR.UTF-8")
         return env
 
     def wine(self, *args, env=None, timeout=120, wrapper=(), **kwargs):
         """Runs a program under Wine; `wrapper` goes in front (e.g. strace)."""
-        return subprocess.run([*wrapper, "wine", *map(str, args)], env=env or self.env,
+        return subprocess.run([*wrapper, paths.WINE_LOADER, *map(str, args)], env=env or self.env,
                               timeout=timeout, stdin=subprocess.DEVNULL, **kwargs)
 
     def server_pid(self):
@@ -76,9 +79,13 @@ class WinePrefix:
     def _marker(self):
         return self.path / ".bench-prepared"
 
+    def _layout(self):
+        """A prefix serves programs of its own architecture only."""
+        return f"{_LAYOUT_VERSION} {paths.WINE_ARCH}"
+
     def is_prepared(self):
         marker = self._marker()
-        return (marker.exists() and marker.read_text() == _LAYOUT_VERSION
+        return (marker.exists() and marker.read_text() == self._layout()
                 and (paths.PKI / "trusted-ca.der").exists())
 
     def prepare(self, fresh=False):
@@ -90,7 +97,7 @@ class WinePrefix:
             # A scenario that was killed may have left C:\ refusing changes.
             subprocess.run(["chattr", "-i", str(self.drive_c)], capture_output=True)
         shutil.rmtree(self.path, ignore_errors=True)
-        subprocess.run(["wineboot", "-i"], env=self.env, check=True, timeout=300,
+        subprocess.run([paths.WINE_LOADER, "wineboot", "-i"], env=self.env, check=True, timeout=300,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         self._keep_shell_folders_inside()
@@ -99,7 +106,7 @@ class WinePrefix:
         self.wine(paths.program("trust_ca", self.preset), paths.windows_path(certificate), check=True,
                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.stop()  # the null graphics driver takes effect on the next start
-        self._marker().write_text(_LAYOUT_VERSION)
+        self._marker().write_text(self._layout())
 
     def _keep_shell_folders_inside(self):
         """A new prefix links Desktop, Documents, ... to the host user's home.

@@ -59,7 +59,7 @@ def public_key_of(key):
 
 def check(prefix, key):
     """crv3publish.exe check through WinINet, as a vendor on Windows runs it."""
-    command = [paths.BUILD / PRESET / "crv3publish.exe", "check", paths.base_url(PRESET),
+    command = [paths.publisher(PRESET), "check", paths.base_url(PRESET),
                "--public-key", public_key_of(key)]
     result = prefix.wine(*command, capture_output=True, timeout=600)
     say("crv3publish " + " ".join(str(c) for c in command[1:]))

@@ -74,7 +74,7 @@ def words(rng, size):
 def make_binary_release(root):
     """The release and what the update changes: {name: bytes} each."""
     if not WINE_DLLS.is_dir():
-        sys.exit(f"{WINE_DLLS} is missing: install Debian's wine32 package")
+        sys.exit(f"{WINE_DLLS} is missing: run tools/setup")
     rng = random.Random(18)
     dlls, replacements = pick_dlls()
     release = {"crv3v2.exe": paths.program("fake_app").read_bytes()}

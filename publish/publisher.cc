@@ -144,56 +144,55 @@ void FinishInterruptedPublication(const std::u16string& served, FileSystem& file
   }
 }
 
-// Reads each file once, through one handle that follows no link and is
-// checked not to be the private key, and stages its copy from the very bytes
-// it hashes. A file that may stay served as it is (in place, already listed)
-// is hashed first; only when its bytes differ from its served copy does the
-// same handle read it again into the copy, which must give the same digest.
-// An unchanged file is marked by the digest of its served copy in the
+// Reads one release file once, through a handle that follows no link and
+// is checked not to be the private key, and stages its copy from the very
+// bytes it hashes. A file that may stay served as it is (in place, already
+// listed) is hashed first; only when its bytes differ from its served copy
+// does the same handle read it again into the copy, which must give the same
+// digest. An unchanged file is told by the digest of its served copy in the
 // previous publication, so that it is listed with the digest of the very
-// copy that stays served.
+// copy that stays served. The error that refuses the file, if any.
+std::string ReadReleaseFile(ReleaseFile& file, const std::optional<FileIdentity>& key,
+                            const PublishOptions& options, const VersionList& previous,
+                            bool inPlace, FileSystem& files) {
+  const std::u16string path = Join(options.releaseFolder, file.name.releaseName);
+  std::string problem;
+  const std::unique_ptr<OpenedFile> opened =
+      files.OpenReleaseFile(options.releaseFolder, file.name.releaseName, problem);
+  if (!opened) return Shown(path) + ": " + problem;
+  if (opened->Identity() == key) {
+    return Shown(path) + ": is the private key given with --key (" + Shown(*options.keyFile) +
+           "); it would be published";
+  }
+  const std::u16string staged = Join(StagingFolderOf(options.servedFolder), file.name.servedName);
+  const bool listed = options.previousFolder && previous.count(file.name.listName);
+  const bool mayStay = inPlace && listed;
+  FileRead read = opened->Read(mayStay ? std::nullopt : std::optional(staged));
+  file.digest = read.digest;
+  if (file.digest.empty()) return Shown(path) + ": cannot be read";
+  file.unchanged =
+      listed && files.DigestOf(Join(*options.previousFolder, file.name.servedName)) == file.digest;
+  file.staged = !(mayStay && file.unchanged);
+  if (mayStay && file.staged) {
+    read = opened->Read(staged);
+    if (read.digest.empty()) return Shown(path) + ": cannot be read";
+    if (read.digest != file.digest) {
+      return Shown(path) + ": changed while it was being published; publish again";
+    }
+  }
+  if (file.staged && !read.copied) return Shown(staged) + ": cannot write it";
+  return std::string();
+}
+
 void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& options,
                  const VersionList& previous, bool inPlace, FileSystem& files,
                  const ProgressLine& line, uint64_t totalBytes, Outcome& outcome) {
   const std::optional<FileIdentity> key =
       options.keyFile ? files.IdentityOf(*options.keyFile) : std::nullopt;
-  const std::u16string staging = StagingFolderOf(options.servedFolder);
   Progress progress("reading", release.size(), totalBytes, line);
   for (ReleaseFile& file : release) {
-    const std::u16string path = Join(options.releaseFolder, file.name.releaseName);
-    std::string problem;
-    const std::unique_ptr<OpenedFile> opened =
-        files.OpenReleaseFile(options.releaseFolder, file.name.releaseName, problem);
-    if (!opened) {
-      outcome.errors.push_back(Shown(path) + ": " + problem);
-      continue;
-    }
-    if (opened->Identity() == key) {
-      outcome.errors.push_back(Shown(path) + ": is the private key given with --key (" +
-                               Shown(*options.keyFile) + "); it would be published");
-      continue;
-    }
-    const std::u16string staged = Join(staging, file.name.servedName);
-    const bool mayStay = inPlace && previous.count(file.name.listName);
-    FileRead read = opened->Read(mayStay ? std::nullopt : std::optional(staged));
-    file.digest = read.digest;
-    file.unchanged = !file.digest.empty() && options.previousFolder &&
-                     previous.count(file.name.listName) &&
-                     files.DigestOf(Join(*options.previousFolder, file.name.servedName)) ==
-                         file.digest;
-    if (mayStay && !file.unchanged && !file.digest.empty()) {
-      read = opened->Read(staged);
-      if (!read.digest.empty() && read.digest != file.digest) {
-        outcome.errors.push_back(Shown(path) + ": changed while it was being published; publish again");
-        continue;
-      }
-    }
-    file.staged = !(mayStay && file.unchanged);
-    if (read.digest.empty()) {
-      outcome.errors.push_back(Shown(path) + ": cannot be read");
-    } else if (file.staged && !read.copied) {
-      outcome.errors.push_back(Shown(staged) + ": cannot write it");
-    }
+    std::string error = ReadReleaseFile(file, key, options, previous, inPlace, files);
+    if (!error.empty()) outcome.errors.push_back(std::move(error));
     progress.Done(file.size);
   }
 }

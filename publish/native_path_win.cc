@@ -97,16 +97,19 @@ HeldFile OpenRegularFileBelow(const std::filesystem::path& folder,
   if (parts.empty()) return Refused(kNotAFileProblem);
   // Windows opens no file relative to a folder handle, so every folder on
   // the way is held open, checked, and shared without delete access: while
-  // held it cannot be renamed, removed or replaced by a link. The release
-  // folder itself is the one the vendor named, links and all.
+  // held it cannot be renamed, removed or replaced by a link. (The handle
+  // asks to list the folder: a handle for attributes alone takes no part in
+  // sharing.) The release folder itself is the one the vendor named, links
+  // and all.
   std::list<ScopedHandle> folders;
   std::filesystem::path path = folder;
   for (size_t i = 0; i < parts.size(); ++i) {
     const bool top = i == 0;
     const DWORD linkFlag = top ? 0 : FILE_FLAG_OPEN_REPARSE_POINT;
-    const ScopedHandle& held = folders.emplace_back(CreateFileW(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | linkFlag, nullptr));
+    const ScopedHandle& held = folders.emplace_back(
+        CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | linkFlag, nullptr));
     if (!held.IsValid()) return Refused("cannot be read");
     if (!top && IsReparsePoint(held.Get())) return Refused(kLinkProblem);
     path /= parts[i];

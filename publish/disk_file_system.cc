@@ -46,6 +46,51 @@ fs::path Canonical(const std::u16string& path) {
   return error ? fs::absolute(ToNativePath(path), error).lexically_normal() : canonical;
 }
 
+// The identities of the path (when it exists) and of every folder above it
+// as the file system leads there.
+std::vector<FileIdentity> IdentityChainOf(const std::u16string& path) {
+  std::vector<FileIdentity> chain;
+  for (fs::path at = ResolvedPath(ToNativePath(path));; at = at.parent_path()) {
+    if (const std::optional<FileIdentity> identity = IdentityOf(at)) chain.push_back(*identity);
+    if (!at.has_relative_path()) return chain;
+  }
+}
+
+bool InsideByIdentity(const std::u16string& inner, const std::u16string& outer) {
+  const std::optional<FileIdentity> folder = IdentityOf(ToNativePath(outer));
+  if (!folder) return false;
+  const std::vector<FileIdentity> chain = IdentityChainOf(inner);
+  return std::find(chain.begin(), chain.end(), *folder) != chain.end();
+}
+
+class DiskOpenedFile : public OpenedFile {
+ public:
+  explicit DiskOpenedFile(HeldFile held) : held_(std::move(held)) {}
+  FileIdentity Identity() const override { return held_.identity; }
+
+  FileRead Read(const std::optional<std::u16string>& copyTo) override {
+    std::ofstream copy;
+    if (copyTo) {
+      const fs::path target = ToNativePath(*copyTo);
+      if (MakeParent(target)) copy.open(target, std::ios::binary | std::ios::trunc);
+    }
+    if (!held_.file->Rewind()) return {};
+    Sha256Hasher hasher;
+    std::string chunk(kChunk, '\0');
+    for (;;) {
+      const std::optional<size_t> read = held_.file->ReadSome(chunk.data(), chunk.size());
+      if (!read || (*read > 0 && !hasher.Add(std::string_view(chunk.data(), *read)))) return {};
+      if (*read == 0) break;
+      if (copyTo) copy.write(chunk.data(), static_cast<std::streamsize>(*read));
+    }
+    if (copyTo) copy.close();
+    return {hasher.Finish(), copyTo && copy.good()};
+  }
+
+ private:
+  HeldFile held_;
+};
+
 }  // namespace
 
 PathKind DiskFileSystem::KindOf(const std::u16string& path) {
@@ -68,9 +113,7 @@ std::vector<FoundFile> DiskFileSystem::ListFiles(const std::u16string& folder,
     // one to a folder is neither entered nor skipped in silence.
     if (IsLinkOrReparsePoint(entry->path())) {
       entry.disable_recursion_pending();
-      problems.push_back(Shown(entry->path()) +
-                         ": a symbolic link, junction or other reparse point; the release "
-                         "must hold only files and folders");
+      problems.push_back(Shown(entry->path()) + ": " + kLinkProblem);
       continue;
     }
     std::error_code kindError;
@@ -84,7 +127,7 @@ std::vector<FoundFile> DiskFileSystem::ListFiles(const std::u16string& folder,
     std::error_code sizeError;
     const uint64_t size = regular ? entry->file_size(sizeError) : 0;
     if (!regular || sizeError) {
-      problems.push_back(ToUtf8(*name) + ": not a readable file");
+      problems.push_back(ToUtf8(*name) + ": " + kNotAFileProblem);
       continue;
     }
     files.push_back({*name, size});
@@ -93,6 +136,22 @@ std::vector<FoundFile> DiskFileSystem::ListFiles(const std::u16string& folder,
   std::sort(files.begin(), files.end(),
             [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
   return files;
+}
+
+std::unique_ptr<OpenedFile> DiskFileSystem::OpenReleaseFile(const std::u16string& folder,
+                                                             const std::u16string& name,
+                                                             std::string& problem) {
+  std::vector<fs::path> parts;
+  for (size_t start = 0, end = 0; end != std::u16string::npos; start = end + 1) {
+    end = name.find(u'/', start);
+    parts.push_back(ToNativePath(name.substr(start, end - start)));
+  }
+  HeldFile held = OpenRegularFileBelow(ToNativePath(folder), parts);
+  if (!held.file) {
+    problem = held.problem;
+    return nullptr;
+  }
+  return std::make_unique<DiskOpenedFile>(std::move(held));
 }
 
 bool DiskFileSystem::Overlap(const std::u16string& a, const std::u16string& b) {
@@ -106,7 +165,8 @@ bool DiskFileSystem::Overlap(const std::u16string& a, const std::u16string& b) {
     }
     return true;
   };
-  return inside(first, second) || inside(second, first);
+  return inside(first, second) || inside(second, first) || InsideByIdentity(a, b) ||
+         InsideByIdentity(b, a);
 }
 
 bool DiskFileSystem::SameFolder(const std::u16string& a, const std::u16string& b) {

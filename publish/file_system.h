@@ -5,6 +5,7 @@
 #define PUBLISH_FILE_SYSTEM_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,21 @@ struct FileIdentity {
   }
 };
 
+struct FileRead {
+  std::string digest;   // SHA-256 of the bytes read; empty when reading failed
+  bool copied = false;  // every byte read was written to the copy
+};
+
+// A release file held open through a handle that followed no link.
+class OpenedFile {
+ public:
+  virtual ~OpenedFile() = default;
+  virtual FileIdentity Identity() const = 0;
+  // Reads the file from its start, with a copy written to `copyTo` (its
+  // folders made) from the very bytes that are hashed.
+  virtual FileRead Read(const std::optional<std::u16string>& copyTo) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -35,7 +51,16 @@ class FileSystem {
   // adds one line to problems instead.
   virtual std::vector<FoundFile> ListFiles(const std::u16string& folder,
                                            std::vector<std::string>& problems) = 0;
-  // True when one folder is the other or lies inside it.
+  // The regular file `name` ("/" between parts) below folder, opened once
+  // for every read of it, following no link at or below folder (a link put
+  // in after the listing is refused, not followed); nothing, with a problem
+  // to show after its path, when it cannot be.
+  virtual std::unique_ptr<OpenedFile> OpenReleaseFile(const std::u16string& folder,
+                                                      const std::u16string& name,
+                                                      std::string& problem) = 0;
+  // True when one path is the other or lies inside it, by their spelling or
+  // by the identity of the folders that hold them (so another letter case,
+  // 8.3 name, link or bind mount of a folder does not hide it).
   virtual bool Overlap(const std::u16string& a, const std::u16string& b) = 0;
   virtual bool SameFolder(const std::u16string& a, const std::u16string& b) = 0;
 
@@ -72,6 +97,9 @@ class DiskFileSystem : public FileSystem {
   PathKind KindOf(const std::u16string& path) override;
   std::vector<FoundFile> ListFiles(const std::u16string& folder,
                                    std::vector<std::string>& problems) override;
+  std::unique_ptr<OpenedFile> OpenReleaseFile(const std::u16string& folder,
+                                              const std::u16string& name,
+                                              std::string& problem) override;
   bool Overlap(const std::u16string& a, const std::u16string& b) override;
   bool SameFolder(const std::u16string& a, const std::u16string& b) override;
   std::optional<std::string> ReadFile(const std::u16string& path) override;

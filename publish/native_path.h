@@ -5,9 +5,12 @@
 #ifndef PUBLISH_NATIVE_PATH_H_
 #define PUBLISH_NATIVE_PATH_H_
 
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "publish/file_system.h"
 
@@ -29,6 +32,41 @@ bool IsLinkOrReparsePoint(const std::filesystem::path& path);
 // the same identity name one file, however spelled or hard-linked. Nothing
 // when the file cannot be opened.
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
+
+// The path with every link and junction in its existing part resolved and
+// its spelling as the file system holds it (letter case, 8.3 names on
+// Windows); the missing rest kept as given.
+std::filesystem::path ResolvedPath(const std::filesystem::path& path);
+
+// A file held open for reading; each read goes on where the last one ended.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // How many bytes were read into `into`, 0 at the end; nothing on failure.
+  virtual std::optional<size_t> ReadSome(char* into, size_t size) = 0;
+  virtual bool Rewind() = 0;
+};
+
+// Why a release entry is refused, as the listing and the reading say it.
+inline constexpr char kLinkProblem[] =
+    "a symbolic link, junction or other reparse point; the release must hold only files and "
+    "folders";
+inline constexpr char kNotAFileProblem[] = "not a readable file";
+
+struct HeldFile {
+  std::unique_ptr<ReadableFile> file;  // nothing when `problem` says why
+  FileIdentity identity;
+  std::string problem;
+};
+
+// Opens the regular file that `parts` name below `folder` without following
+// a link, junction or other reparse point at or below it: every folder on
+// the way is opened without following one either (and so is the file), so a
+// link put in place of a part after it was checked is refused, not followed.
+// On Windows the file is shared with readers only, keeping writers out while
+// it is read.
+HeldFile OpenRegularFileBelow(const std::filesystem::path& folder,
+                              const std::vector<std::filesystem::path>& parts);
 
 // True when the POSIX permission bits let group or others read or write the
 // file; false on Windows, whose files carry no such bits.

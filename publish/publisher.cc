@@ -1,6 +1,7 @@
 #include "publish/publisher.h"
 
 #include <array>
+#include <memory>
 #include <set>
 
 #include "app/app_paths.h"
@@ -57,6 +58,7 @@ struct ReleaseFile {
   uint64_t size = 0;
   bool unchanged = false;
   std::string digest;
+  bool staged = false;  // copied into the staging folder while it was read
 };
 
 void CheckFolders(const PublishOptions& options, FileSystem& files, Outcome& outcome) {
@@ -142,52 +144,55 @@ void FinishInterruptedPublication(const std::u16string& served, FileSystem& file
   }
 }
 
-// A release file that is the key file itself (a hard link to it, or its
-// path spelled another way) would publish the private key.
-void RefuseTheKeyFile(const std::vector<FoundFile>& found, const PublishOptions& options,
-                      FileSystem& files, Outcome& outcome) {
+// Reads one release file once, through a handle that follows no link and
+// is checked not to be the private key, and stages its copy from the very
+// bytes it hashes. A file that may stay served as it is (in place, already
+// listed) is hashed first; only when its bytes differ from its served copy
+// does the same handle read it again into the copy, which must give the same
+// digest. An unchanged file is told by the digest of its served copy in the
+// previous publication, so that it is listed with the digest of the very
+// copy that stays served. The error that refuses the file, if any.
+std::string ReadReleaseFile(ReleaseFile& file, const std::optional<FileIdentity>& key,
+                            const PublishOptions& options, const VersionList& previous,
+                            bool inPlace, FileSystem& files) {
+  const std::u16string path = Join(options.releaseFolder, file.name.releaseName);
+  std::string problem;
+  const std::unique_ptr<OpenedFile> opened =
+      files.OpenReleaseFile(options.releaseFolder, file.name.releaseName, problem);
+  if (!opened) return Shown(path) + ": " + problem;
+  if (opened->Identity() == key) {
+    return Shown(path) + ": is the private key given with --key (" + Shown(*options.keyFile) +
+           "); it would be published";
+  }
+  const std::u16string staged = Join(StagingFolderOf(options.servedFolder), file.name.servedName);
+  const bool listed = options.previousFolder && previous.count(file.name.listName);
+  const bool mayStay = inPlace && listed;
+  FileRead read = opened->Read(mayStay ? std::nullopt : std::optional(staged));
+  file.digest = read.digest;
+  if (file.digest.empty()) return Shown(path) + ": cannot be read";
+  file.unchanged =
+      listed && files.DigestOf(Join(*options.previousFolder, file.name.servedName)) == file.digest;
+  file.staged = !(mayStay && file.unchanged);
+  if (mayStay && file.staged) {
+    read = opened->Read(staged);
+    if (read.digest.empty()) return Shown(path) + ": cannot be read";
+    if (read.digest != file.digest) {
+      return Shown(path) + ": changed while it was being published; publish again";
+    }
+  }
+  if (file.staged && !read.copied) return Shown(staged) + ": cannot write it";
+  return std::string();
+}
+
+void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& options,
+                 const VersionList& previous, bool inPlace, FileSystem& files,
+                 const ProgressLine& line, uint64_t totalBytes, Outcome& outcome) {
   const std::optional<FileIdentity> key =
       options.keyFile ? files.IdentityOf(*options.keyFile) : std::nullopt;
-  if (!key) return;
-  for (const FoundFile& file : found) {
-    const std::u16string path = Join(options.releaseFolder, file.name);
-    if (files.IdentityOf(path) == *key) {
-      outcome.errors.push_back(Shown(path) + ": is the private key given with --key (" +
-                               Shown(*options.keyFile) + "); it would be published");
-    }
-  }
-}
-
-// The list carries the digests read before anything was copied; a staged
-// copy with other bytes (its release file changed meanwhile) would be served
-// under a digest that does not fit it.
-void CheckStagedCopies(const std::vector<ReleaseFile>& release,
-                       const std::u16string& releaseFolder, const std::u16string& staging,
-                       FileSystem& files, Outcome& outcome) {
-  for (const ReleaseFile& file : release) {
-    const std::u16string staged = Join(staging, file.name.servedName);
-    if (files.KindOf(staged) == PathKind::kFile && files.DigestOf(staged) != file.digest) {
-      outcome.errors.push_back(Shown(Join(releaseFolder, file.name.releaseName)) +
-                               ": changed while it was being published; publish again");
-    }
-  }
-}
-
-// Hashes every file and marks those whose bytes equal their served copy in
-// the previous publication (by their digests, so that an unchanged file is
-// listed with the digest of the very copy that stays served).
-void ReadRelease(std::vector<ReleaseFile>& release, const PublishOptions& options,
-                 const VersionList& previous, FileSystem& files, const ProgressLine& line,
-                 uint64_t totalBytes, Outcome& outcome) {
   Progress progress("reading", release.size(), totalBytes, line);
   for (ReleaseFile& file : release) {
-    const std::u16string path = Join(options.releaseFolder, file.name.releaseName);
-    file.digest = files.DigestOf(path);
-    if (file.digest.empty()) outcome.errors.push_back(Shown(path) + ": cannot be read");
-    file.unchanged = !file.digest.empty() && options.previousFolder &&
-                     previous.count(file.name.listName) &&
-                     files.DigestOf(Join(*options.previousFolder, file.name.servedName)) ==
-                         file.digest;
+    std::string error = ReadReleaseFile(file, key, options, previous, inPlace, files);
+    if (!error.empty()) outcome.errors.push_back(std::move(error));
     progress.Done(file.size);
   }
 }
@@ -253,58 +258,52 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
   }
 }
 
-// Stages what one file needs: the file itself when it is new or changed, or
-// when its served .gz no longer fits (PutInPlace then removes that .gz); with
-// gzip a .gz that saves enough, unless the served one still fits.
-bool StageFile(const ReleaseFile& file, const PublishOptions& options, bool inPlace,
+// Stages what one file still needs once it was read: when it stays served
+// as it is but its served .gz no longer fits, its served copy (the listed
+// bytes) comes in again so that PutInPlace removes that .gz; with gzip a .gz
+// that saves enough, unless the served one still fits.
+bool StageFile(const ReleaseFile& file, const PublishOptions& options,
                const ServedNames& servedNames, FileSystem& files, Outcome& outcome) {
   const std::u16string staging = StagingFolderOf(options.servedFolder);
-  const std::u16string from = Join(options.releaseFolder, file.name.releaseName);
+  const std::u16string served = Join(options.servedFolder, file.name.servedName);
+  const std::u16string staged = Join(staging, file.name.servedName);
   const std::u16string companion = GzipCompanionOf(file.name.servedName);
   const bool hasCompanion = servedNames.LeavesFree(companion);
   const std::u16string servedCompanion = Join(options.servedFolder, companion);
-  bool copy = !(inPlace && file.unchanged);
-  if (!copy && hasCompanion && files.KindOf(servedCompanion) == PathKind::kFile) {
-    if (options.gzip &&
-        files.GzipFits(servedCompanion, Join(options.servedFolder, file.name.servedName))) {
-      return true;
+  bool copied = file.staged;
+  if (!copied && hasCompanion && files.KindOf(servedCompanion) == PathKind::kFile) {
+    if (options.gzip && files.GzipFits(servedCompanion, served)) return true;
+    if (!files.CopyFile(served, staged)) {
+      outcome.errors.push_back(Shown(staged) + ": cannot write it");
+      return false;
     }
-    copy = true;
+    copied = true;
   }
-  const std::u16string staged = Join(staging, file.name.servedName);
-  if (copy && !files.CopyFile(from, staged)) {
-    outcome.errors.push_back(Shown(staged) + ": cannot write it");
-    return false;
-  }
-  // The .gz is made from the bytes that are served, which the staged copies'
-  // check holds to the listed digest; the release file may change meanwhile.
-  const std::u16string gzipSource = copy ? staged : Join(options.servedFolder, file.name.servedName);
+  // The .gz is made from the bytes that are served, which hold the listed
+  // digest; the release file may change meanwhile.
   if (options.gzip && hasCompanion &&
-      !StageGzip(gzipSource, file.size, Join(staging, companion), files)) {
+      !StageGzip(copied ? staged : served, file.size, Join(staging, companion), files)) {
     outcome.errors.push_back(Shown(Join(staging, companion)) + ": cannot write it");
     return false;
   }
   return true;
 }
 
-// Writes the publication into the staging folder: every file that is not
-// already in place with its .gz, the list's signature and .gz, then the
+// Completes the publication in the staging folder, which holds the files
+// read so far: the .gz files, the list's signature and .gz, then the
 // list, which marks it complete (PutInPlace moves the signature and then the
 // list last, so a list never stands beside an older signature).
 bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& options,
            const ServedNames& servedNames, const std::string& listText,
-           const std::string& signatureText, bool inPlace, uint64_t totalBytes, FileSystem& files,
+           const std::string& signatureText, uint64_t totalBytes, FileSystem& files,
            const ProgressLine& line, Outcome& outcome) {
   const std::u16string staging = StagingFolderOf(options.servedFolder);
   Progress progress("writing", release.size(), totalBytes, line);
   for (const ReleaseFile& file : release) {
-    if (!StageFile(file, options, inPlace, servedNames, files, outcome)) break;
+    if (!StageFile(file, options, servedNames, files, outcome)) break;
     progress.Done(file.size);
   }
 
-  if (outcome.errors.empty()) {
-    CheckStagedCopies(release, options.releaseFolder, staging, files, outcome);
-  }
   if (outcome.errors.empty() && !signatureText.empty() &&
       !files.WriteFile(SignaturePathIn(staging), signatureText)) {
     outcome.errors.push_back(Shown(SignaturePathIn(staging)) + ": cannot write it");
@@ -319,9 +318,7 @@ bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& option
   if (outcome.errors.empty() && !files.WriteFile(ListPathIn(staging), listText)) {
     outcome.errors.push_back(Shown(ListPathIn(staging)) + ": cannot write it");
   }
-  if (outcome.errors.empty()) return true;
-  files.RemoveAll(staging);
-  return false;
+  return outcome.errors.empty();
 }
 
 // One error for each .gz beside a listed file or the list that does not
@@ -360,6 +357,25 @@ void VerifySignatureFile(const std::u16string& servedFolder, const std::string& 
   }
 }
 
+// The staging folder is removed on every way out until the publication in
+// it is complete; from then on a run that stops leaves it for the next run
+// to finish.
+class StagingFolder {
+ public:
+  StagingFolder(std::u16string path, FileSystem& files) : path_(std::move(path)), files_(files) {}
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  ~StagingFolder() {
+    if (!kept_) files_.RemoveAll(path_);
+  }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::u16string path_;
+  FileSystem& files_;
+  bool kept_ = false;
+};
+
 }  // namespace
 
 std::u16string StagingFolderOf(const std::u16string& servedFolder) {
@@ -387,7 +403,6 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   if (found.empty() && outcome.errors.empty()) {
     outcome.errors.push_back(Shown(options.releaseFolder) + ": the release holds no files");
   }
-  RefuseTheKeyFile(found, options, files, outcome);
   std::vector<std::u16string> names;
   uint64_t totalBytes = 0;
   for (const FoundFile& file : found) {
@@ -404,7 +419,11 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
       options.previousFolder
           ? ParseVersionList(files.ReadFile(ListPathIn(*options.previousFolder)).value_or(""))
           : VersionList();
-  ReadRelease(release, options, previous, files, progress, totalBytes, outcome);
+  const bool inPlace = options.previousFolder &&
+                       files.KindOf(options.servedFolder) == PathKind::kFolder &&
+                       files.SameFolder(*options.previousFolder, options.servedFolder);
+  StagingFolder staging(StagingFolderOf(options.servedFolder), files);
+  ReadRelease(release, options, previous, inPlace, files, progress, totalBytes, outcome);
   if (!outcome.errors.empty()) return outcome;
 
   std::vector<VersionRequest> requests;
@@ -431,12 +450,12 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   for (const ReleaseFile& file : release) servedNames.Add(file.name.servedName);
   AddWarnings(release, list, previous, listText, options, servedNames, files, outcome);
 
-  const bool inPlace = options.previousFolder &&
-                       files.KindOf(options.servedFolder) == PathKind::kFolder &&
-                       files.SameFolder(*options.previousFolder, options.servedFolder);
-  if (!Stage(release, options, servedNames, listText, signatureText, inPlace, totalBytes, files,
-             progress, outcome) ||
-      !PutInPlace(StagingFolderOf(options.servedFolder), options.servedFolder, files, outcome)) {
+  if (!Stage(release, options, servedNames, listText, signatureText, totalBytes, files, progress,
+             outcome)) {
+    return outcome;
+  }
+  staging.Keep();
+  if (!PutInPlace(StagingFolderOf(options.servedFolder), options.servedFolder, files, outcome)) {
     return outcome;
   }
   outcome.notes.push_back("published " + std::to_string(release.size()) + " files to " +

@@ -34,4 +34,31 @@ TEST(CanHoldBodyTest, NeedsTheCacheCopyAndTheStagedCopy) {
   }
 }
 
+TEST(CanHoldGrowingBodyTest, KeepsTheMarginBeyondAStagedCopyOfWhatCame) {
+  constexpr uint64_t kMb = uint64_t{1} << 20;
+  constexpr uint64_t kMargin = kGrowingBodyMargin;
+  struct Case {
+    const char* label;
+    uint64_t cached;
+    DriveRoom cache;
+    DriveRoom staging;
+    bool holds;
+  };
+  const Case cases[] = {
+      {"one drive, copy and margin fit", 100 * kMb, {u"C:\\", 100 * kMb + kMargin},
+       {u"C:\\", 100 * kMb + kMargin}, true},
+      {"one drive, a byte short", 100 * kMb, {u"C:\\", 100 * kMb + kMargin - 1},
+       {u"C:\\", 100 * kMb + kMargin - 1}, false},
+      {"two drives, each keeps its part", 100 * kMb, {u"D:\\", kMargin},
+       {u"C:\\", 100 * kMb + kMargin}, true},
+      {"two drives, the cache's nearly full", 100 * kMb, {u"D:\\", kMargin - 1},
+       {u"C:\\", 9000 * kMb}, false},
+      {"two drives, the staging one too small", 100 * kMb, {u"D:\\", 9000 * kMb},
+       {u"C:\\", 100 * kMb + kMargin - 1}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CanHoldGrowingBody(c.cached, c.cache, c.staging), c.holds) << c.label;
+  }
+}
+
 }  // namespace

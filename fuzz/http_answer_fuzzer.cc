@@ -10,21 +10,12 @@
 #include "base/http_answer.h"
 #include "fuzz/fuzz_text.h"
 
-namespace {
-
-uint64_t LittleEndian(const uint8_t* data, size_t count) {
-  uint64_t value = 0;
-  for (size_t i = count; i > 0; --i) value = (value << 8) | data[i - 1];
-  return value;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 10) return 0;
   HttpAnswer answer;
-  answer.status = static_cast<uint32_t>(LittleEndian(data, 2));
-  const uint64_t stored = LittleEndian(data + 2, 8);
+  answer.status = data[0] | (data[1] << 8);
+  uint64_t stored = 0;
+  for (size_t i = 9; i >= 2; --i) stored = (stored << 8) | data[i];
   answer.headers = AsUtf16(data + 10, size - 10);
   if (stored % 3 == 0) answer.reportedLength = stored / 3;
 

@@ -132,11 +132,11 @@ TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
   const SigningKeyPair other = GenerateSigningKeyPair().value();
   const std::string key = EncodeHex(pair.publicKey);
   const std::string list = "a.dat|1|" + std::string(64, 'c') + "\n";
-  const std::string valid = FormatSignatureFile(SignMessage(pair.privateKeyPem, list));
-  // Each body has its own limit: a list far longer than a signature may be.
   const auto signedBy = [&pair](const std::string& text) {
     return FormatSignatureFile(SignMessage(pair.privateKeyPem, text));
   };
+  const std::string valid = signedBy(list);
+  // Each body has its own limit: a list far longer than a signature may be.
   const std::string longList = list + std::string(kServerListSizeLimit - list.size(), '\n');
   const std::string fetchList = "FetchServerList(https://update.test/cv3down/filelist.txt)";
   const std::string fetchSignature = "FetchServerList(https://update.test/cv3down/filelist.txt.sig)";
@@ -163,12 +163,10 @@ TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
       EXPECT_THAT(signedRun.CallsTo("FetchServerList"), ElementsAre(fetchList, fetchSignature));
       EXPECT_EQ(signedRun.CallsTo("DownloadFile").size(), 1u);
     } else {
-      std::vector<std::string> expected = {"PathExists(" + kDirectory + ")",
-                                           "SettleAsideCopies(" + kDirectory + ")",
-                                           fetchList,
-                                           fetchSignature,
-                                           "PathExists(" + kExecutable + ")",
-                                           "StartProgram(" + kExecutable + "||" + kDirectory + ")"};
+      std::vector<std::string> expected = {
+          "PathExists(" + kDirectory + ")", "SettleAsideCopies(" + kDirectory + ")", fetchList,
+          fetchSignature, "PathExists(" + kExecutable + ")",
+          "StartProgram(" + kExecutable + "||" + kDirectory + ")"};
       // No list obtained: no signature asked for.
       if (c.served.size() > kServerListSizeLimit) expected.erase(expected.begin() + 3);
       EXPECT_THAT(signedRun.calls, testing::ElementsAreArray(expected)) << c.what;

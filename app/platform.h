@@ -4,6 +4,7 @@
 #ifndef APP_PLATFORM_H_
 #define APP_PLATFORM_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,10 @@ class Platform {
   // and deletes the aside copies nothing holds any more.
   virtual void SettleAsideCopies(const std::u16string& folder) = 0;
 
-  // Network. An empty list means that none was obtained.
-  [[nodiscard]] virtual std::string FetchServerList(const std::u16string& url) = 0;
+  // Network. An empty list means that none was obtained, or that its body
+  // passed sizeLimit bytes.
+  [[nodiscard]] virtual std::string FetchServerList(const std::u16string& url,
+                                                    uint64_t sizeLimit) = 0;
   // expectedDigest: the SHA-256 (32 bytes) the stored body must have, or
   // empty when the list gives none.
   [[nodiscard]] virtual bool DownloadFile(const std::u16string& url,

@@ -27,8 +27,8 @@ void WindowsPlatform::WriteTextFile(const std::u16string& path, const std::strin
   ::WriteTextFile(path, text);
 }
 
-std::string WindowsPlatform::FetchServerList(const std::u16string& url) {
-  return ::FetchServerList(url);
+std::string WindowsPlatform::FetchServerList(const std::u16string& url, uint64_t sizeLimit) {
+  return ::FetchServerList(url, sizeLimit);
 }
 
 void WindowsPlatform::SettleAsideCopies(const std::u16string& folder) {

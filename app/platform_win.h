@@ -15,7 +15,7 @@ class WindowsPlatform final : public Platform {
   std::string ReadTextFile(const std::u16string& path) override;
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
   void SettleAsideCopies(const std::u16string& folder) override;
-  std::string FetchServerList(const std::u16string& url) override;
+  std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) override;
   bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                     const std::u16string& displayName,
                     const std::string& expectedDigest) override;

@@ -8,6 +8,7 @@
 #include "app/platform.h"
 #include "app/update_pass.h"
 #include "lists/list_signature.h"
+#include "lists/server_list.h"
 
 namespace {
 
@@ -49,9 +50,10 @@ int StartApplication(Platform& platform, const AppPaths& paths, const CommandLin
 // list without a valid one counts as none: nothing is closed, fetched or
 // written on the word of a list that may not be the publisher's.
 std::string FetchAcceptedList(Platform& platform, std::string_view listPublicKeyText) {
-  std::string list = platform.FetchServerList(std::u16string(ServerListUrl));
+  std::string list = platform.FetchServerList(std::u16string(ServerListUrl), kServerListSizeLimit);
   if (list.empty() || listPublicKeyText.empty()) return list;
-  const std::string signature = platform.FetchServerList(std::u16string(ServerListSignatureUrl));
+  const std::string signature =
+      platform.FetchServerList(std::u16string(ServerListSignatureUrl), kListSignatureSizeLimit);
   if (!IsListSignedBy(list, signature, listPublicKeyText)) return std::string();
   return list;
 }

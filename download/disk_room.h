@@ -19,4 +19,20 @@ struct DriveRoom {
 [[nodiscard]] bool CanHoldBody(uint64_t length, const DriveRoom& cacheDrive,
                                const DriveRoom& stagingDrive);
 
+// A body whose length is not known before it ends (none announced, or a
+// content coding) is checked while it arrives, each time this much more has
+// come, so a smaller one is never checked. The margin is what must stay
+// free beyond the staged copy of what has come: far more than arrives
+// between two checks, so an endless body stops well before the drive is
+// full.
+inline constexpr uint64_t kGrowingBodyCheckStep = uint64_t{16} << 20;
+inline constexpr uint64_t kGrowingBodyMargin = uint64_t{256} << 20;
+
+// True when the drives can hold a body of unknown length of which cached
+// bytes are in the platform's cache file (already counted in the cache
+// drive's free bytes): a staged copy of them with the margin to spare, and
+// the margin on the cache's drive.
+[[nodiscard]] bool CanHoldGrowingBody(uint64_t cached, const DriveRoom& cacheDrive,
+                                      const DriveRoom& stagingDrive);
+
 #endif  // DOWNLOAD_DISK_ROOM_H_

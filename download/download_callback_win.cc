@@ -39,10 +39,11 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                        LPCWSTR statusText) override {
     if (progressMax != 0) response->lastAnnouncedSize = progressMax;
-    if (statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE && statusText != nullptr &&
-        !DrivesHoldBody(FromWide(statusText))) {
-      response->lackedDiskRoom = true;
+    if (statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE && statusText != nullptr) {
       response->cacheFile = FromWide(statusText);
+    }
+    if (!response->lackedDiskRoom && !DrivesHoldBody(progress)) {
+      response->lackedDiskRoom = true;
       // Wine's urlmon ignores E_ABORT from a progress report; an aborted
       // binding ends the call, though the platform may read on for a while.
       // The flag fails the file should the transfer still end well.
@@ -75,14 +76,34 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
  private:
   ~DownloadCallback() override = default;
 
-  // False only when the body's length is known and the drives of cacheFile
-  // and of the staging file clearly cannot hold it: when the room cannot be
-  // read, the transfer goes on (a full disk still fails it safely).
-  bool DrivesHoldBody(const std::u16string& cacheFile) const {
-    if (!bodyLength) return true;
-    const std::optional<DriveRoom> cacheDrive = DriveRoomOf(cacheFile);
+  // False only when the drives of the cache file and of the staging file
+  // clearly cannot hold the body: when the room cannot be read, the transfer
+  // goes on (a full disk still fails it safely). A body of known length is
+  // judged once, when the platform names its cache file; any other while it
+  // arrives, so that an endless one cannot fill the drive.
+  bool DrivesHoldBody(ULONG progress) {
+    if (response->cacheFile.empty()) return true;
+    if (bodyLength) {
+      const bool named = !lengthChecked;
+      lengthChecked = true;
+      return !named || DrivesHold(CanHoldBody, *bodyLength);
+    }
+    // The count is 32 bits and wraps at 4 GB; a step is measured modulo it.
+    if (static_cast<ULONG>(progress - progressAtRoomCheck) < kGrowingBodyCheckStep) return true;
+    progressAtRoomCheck = progress;
+    WIN32_FILE_ATTRIBUTE_DATA cached;
+    if (!GetFileAttributesExW(AsWide(response->cacheFile), GetFileExInfoStandard, &cached)) {
+      return true;
+    }
+    return DrivesHold(CanHoldGrowingBody,
+                      (uint64_t{cached.nFileSizeHigh} << 32) | cached.nFileSizeLow);
+  }
+
+  bool DrivesHold(bool (*canHold)(uint64_t, const DriveRoom&, const DriveRoom&),
+                  uint64_t bytes) const {
+    const std::optional<DriveRoom> cacheDrive = DriveRoomOf(response->cacheFile);
     const std::optional<DriveRoom> stagingDrive = DriveRoomOf(staging);
-    return !cacheDrive || !stagingDrive || CanHoldBody(*bodyLength, *cacheDrive, *stagingDrive);
+    return !cacheDrive || !stagingDrive || canHold(bytes, *cacheDrive, *stagingDrive);
   }
 
   // Wine's urlmon announces the start of the data and then the cache file
@@ -112,6 +133,8 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
   DownloadResponse* const response;
   ScopedComPtr<IBinding> binding;
   std::optional<uint64_t> bodyLength;  // from the answer's headers, for a plain body
+  bool lengthChecked = false;          // once the cache file is named
+  ULONG progressAtRoomCheck = 0;
   DownloadProgress shown;
 };
 

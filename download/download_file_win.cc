@@ -78,15 +78,12 @@ HRESULT RunTransfer(const std::u16string& encodedUrl, const std::u16string& path
 // Runs the transfer into file; true when the platform reported it done and
 // the answer was the whole body of an HTTP success.
 bool TransferInto(const std::u16string& encodedUrl, const PartialDownload& file,
-                  const std::u16string& displayName, const ProgressDisplay& showProgress) {
-  DownloadResponse response;
-  const HRESULT result = RunTransfer(encodedUrl, file.path(), displayName, showProgress, &response);
-  // The platform never commits the cache file of a transfer it was told to
-  // stop, so deleting the cache entry leaves that part of the body on disk.
-  if (!response.cacheFile.empty()) DeleteFileW(AsWide(response.cacheFile));
+                  const std::u16string& displayName, const ProgressDisplay& showProgress,
+                  DownloadResponse* response) {
+  const HRESULT result = RunTransfer(encodedUrl, file.path(), displayName, showProgress, response);
   if (result != S_OK) return false;
   uint64_t storedSize = 0;
-  return file.GetSize(&storedSize) && IsWholeSuccessfulBody(response, storedSize);
+  return file.GetSize(&storedSize) && IsWholeSuccessfulBody(*response, storedSize);
 }
 
 // True when no digest is expected or the stored body has the expected one.
@@ -130,10 +127,15 @@ bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
   const std::u16string encodedUrl = UrlEncode(url);
   // A copy in the internet cache would answer instead of the server.
   DeleteUrlCacheEntryW(AsWide(encodedUrl));
-  const bool transferred = TransferInto(encodedUrl, download, displayName, showProgress);
+  DownloadResponse response;
+  const bool transferred =
+      TransferInto(encodedUrl, download, displayName, showProgress, &response);
   // The platform keeps a second full copy of the body in its cache until the
-  // entry is deleted; the launcher never reads it again.
+  // entry is deleted; the launcher never reads it again. A transfer that
+  // failed or was stopped has no committed entry, so the entry's deletion
+  // misses the part of the body in the cache file: it goes by its name.
   DeleteUrlCacheEntryW(AsWide(encodedUrl));
+  if (!response.cacheFile.empty()) DeleteFileW(AsWide(response.cacheFile));
   return transferred && HasDigest(download, expectedDigest) &&
          ReplaceTarget(download, localPath);
 }

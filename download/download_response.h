@@ -11,7 +11,7 @@ struct DownloadResponse {
   std::u16string headers;          // the raw response headers, lines ended by "\r\n"
   uint32_t lastAnnouncedSize = 0;  // the last non-zero bytes-expected progress report
   bool lackedDiskRoom = false;     // stopped early: the drives could not hold the body
-  std::u16string cacheFile;        // the platform's cache file of a transfer stopped early
+  std::u16string cacheFile;        // the platform's cache file of the body, once named
 };
 
 // True when an HTTP answer was seen, the transfer was not stopped for lack

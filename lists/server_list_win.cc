@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "base/bind_status_callback_win.h"
 #include "base/http_answer.h"
@@ -19,10 +20,17 @@ constexpr ULONG kReadSize = 1024;
 
 // Learns the HTTP status and the headers of the list's answer from the
 // binding, since the platform opens an error page or a cut-off body with S_OK
-// like a list. It takes no other part in the transfer.
+// like a list. It stops a body that passes the size limit while it arrives:
+// the platform's open call returns only once the body has ended, so a limit
+// applied to the stream alone would come too late for an endless body.
 class ListAnswerCallback final : public BindStatusCallbackBase<> {
  public:
+  explicit ListAnswerCallback(uint64_t sizeLimit) : sizeLimit_(sizeLimit) {}
+
   const HttpAnswer& answer() const { return answer_; }
+  bool passedLimit() const { return passedLimit_; }
+  // The file the platform caches the body in; empty when it named none.
+  const std::u16string& cacheFile() const { return cacheFile_; }
 
   // Drops the binding, which holds a reference to this object in turn.
   void ForgetBinding() { binding_.Reset(); }
@@ -35,9 +43,19 @@ class ListAnswerCallback final : public BindStatusCallbackBase<> {
     }
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override {
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
+                                       LPCWSTR statusText) override {
     if (!answer_.status) LearnAnswer();
-    return S_OK;
+    if (statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE && statusText != nullptr) {
+      cacheFile_ = FromWide(statusText);
+    }
+    if (!passedLimit_ && (progress > sizeLimit_ || progressMax > sizeLimit_)) {
+      passedLimit_ = true;
+      // Wine's urlmon ignores E_ABORT from a progress report; an aborted
+      // binding ends the transfer, though the platform may read on a while.
+      if (binding_) binding_->Abort();
+    }
+    return passedLimit_ ? E_ABORT : S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override {
     LearnAnswer();
@@ -92,43 +110,56 @@ class ListAnswerCallback final : public BindStatusCallbackBase<> {
     return std::u16string(text.begin(), text.end());
   }
 
+  const uint64_t sizeLimit_;
   ScopedComPtr<IBinding> binding_;
   HttpAnswer answer_;
+  bool passedLimit_ = false;
+  std::u16string cacheFile_;
 };
 
 // Appends the stream's bytes until a read is not S_OK or delivers nothing;
-// the bytes of such a last read are not kept.
-std::string ReadWholeStream(IStream& stream) {
+// the bytes of such a last read are not kept. Nothing once the text passes
+// sizeLimit.
+std::optional<std::string> ReadWholeStream(IStream& stream, uint64_t sizeLimit) {
   std::string text;
   char buffer[kReadSize];
   for (;;) {
     ULONG delivered = 0;
     if (stream.Read(buffer, kReadSize, &delivered) != S_OK || delivered == 0) break;
     text.append(buffer, std::min(delivered, kReadSize));
+    if (text.size() > sizeLimit) return std::nullopt;
   }
   return text;
 }
 
-std::string OpenAndRead(const std::u16string& url, ListAnswerCallback& callback) {
+std::optional<std::string> OpenAndRead(const std::u16string& url, uint64_t sizeLimit,
+                                       ListAnswerCallback& callback) {
   ScopedComPtr<IStream> stream;
   if (URLOpenBlockingStreamW(nullptr, AsWide(url), stream.Receive(), 0, &callback) != S_OK ||
       !stream) {
-    return std::string();
+    return std::nullopt;
   }
-  return ReadWholeStream(*stream.Get());
+  return ReadWholeStream(*stream.Get(), sizeLimit);
 }
 
 }  // namespace
 
-std::string FetchServerList(const std::u16string& url) {
+std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) {
   // A cached copy must never stand in for the server's current list.
   DeleteUrlCacheEntryW(AsWide(url));
 
   ScopedComPtr<ListAnswerCallback> callback;
-  *callback.Receive() = new ListAnswerCallback();
-  std::string text = OpenAndRead(url, *callback.Get());
+  *callback.Receive() = new ListAnswerCallback(sizeLimit);
+  std::optional<std::string> text = OpenAndRead(url, sizeLimit, *callback.Get());
   callback->ForgetBinding();
-  // An error page or a list cut short counts as no list at all.
-  if (!IsWholeBody(callback->answer(), text.size())) return std::string();
-  return text;
+  // An error page, a list cut short or one past its limit counts as no list
+  // at all.
+  if (text && !callback->passedLimit() && IsWholeBody(callback->answer(), text->size())) {
+    return *std::move(text);
+  }
+  // The platform commits no cache entry for a transfer it stopped, so the
+  // entry's deletion misses the part of the body in its file.
+  DeleteUrlCacheEntryW(AsWide(url));
+  if (!callback->cacheFile().empty()) DeleteFileW(AsWide(callback->cacheFile()));
+  return std::string();
 }

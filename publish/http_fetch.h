@@ -1,6 +1,7 @@
 // One HTTP GET as the launcher's URL services make it: redirects followed,
-// gzip and deflate accepted and decoded, no header examined but the status.
-// libcurl natively, WinINet (a Windows system DLL) in crv3publish.exe.
+// gzip and deflate accepted and decoded, no header examined but the status;
+// a body that breaks its bound (publish/body_bound.h) is a failure. libcurl
+// natively, WinINet (a Windows system DLL) in crv3publish.exe.
 #ifndef PUBLISH_HTTP_FETCH_H_
 #define PUBLISH_HTTP_FETCH_H_
 
@@ -8,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "publish/body_bound.h"
 
 struct FetchAnswer {
   std::string failure;      // why no whole answer came; empty when one did
@@ -21,7 +24,8 @@ using BodyPiece = std::function<void(std::string_view piece)>;
 class HttpFetch {
  public:
   virtual ~HttpFetch() = default;
-  virtual FetchAnswer Get(const std::u16string& url, const BodyPiece& piece) = 0;
+  virtual FetchAnswer Get(const std::u16string& url, const BodyBound& bound,
+                          const BodyPiece& piece) = 0;
 };
 
 // The platform's transport.

@@ -1,5 +1,6 @@
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -12,8 +13,21 @@ struct EasyDeleter {
   void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
 
-size_t OnBody(char* data, size_t size, size_t count, void* piece) {
-  (*static_cast<const BodyPiece*>(piece))(std::string_view(data, size * count));
+// The receiver of one body, which keeps its size within the bound: a
+// chunked or decoded body announces no size that libcurl could refuse.
+struct BodyReceiver {
+  const BodyBound& bound;
+  const BodyPiece& piece;
+  uint64_t bytes = 0;
+  std::string breach;
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* receiverAddress) {
+  auto& receiver = *static_cast<BodyReceiver*>(receiverAddress);
+  receiver.bytes += size * count;
+  receiver.breach = BoundBreach(receiver.bound, receiver.bytes, std::chrono::seconds(0));
+  if (!receiver.breach.empty()) return 0;  // libcurl ends the transfer
+  receiver.piece(std::string_view(data, size * count));
   return size * count;
 }
 
@@ -21,7 +35,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* piece) {
 // them as the launcher's URL services keep theirs.
 class CurlFetch : public HttpFetch {
  public:
-  FetchAnswer Get(const std::u16string& url, const BodyPiece& piece) override {
+  FetchAnswer Get(const std::u16string& url, const BodyBound& bound,
+                  const BodyPiece& piece) override {
     FetchAnswer answer;
     if (!easy_) {
       answer.failure = "libcurl cannot be started";
@@ -31,11 +46,15 @@ class CurlFetch : public HttpFetch {
     CURL* easy = easy_.get();
     curl_easy_setopt(easy, CURLOPT_URL, ToUtf8(url).c_str());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
+    BodyReceiver receiver{bound, piece, 0, std::string()};
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &piece);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &receiver);
+    Bound(bound);
     const CURLcode result = curl_easy_perform(easy);
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &answer.status);
-    if (result != CURLE_OK) {
+    if (!receiver.breach.empty()) {
+      answer.failure = receiver.breach;
+    } else if (result != CURLE_OK) {
       answer.failure = error[0] ? error : curl_easy_strerror(result);
     }
     curl_header* coding = nullptr;
@@ -52,9 +71,6 @@ class CurlFetch : public HttpFetch {
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "crv3publish-check");
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
-    // A server that stops sending for a minute is taken as gone.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 60L);
     // The authorities a test server's certificate comes from, named as the
     // curl program reads them.
     if (const char* authorities = std::getenv("CURL_CA_BUNDLE")) {
@@ -63,6 +79,16 @@ class CurlFetch : public HttpFetch {
   }
 
  private:
+  // An announced length past the limit is refused before the body; a time
+  // of 0 and a size of 0 are libcurl's "no limit" too.
+  void Bound(const BodyBound& bound) {
+    CURL* easy = easy_.get();
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(bound.maxBytes));
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, static_cast<long>(bound.maxTime.count()));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(bound.minBytesPerSecond));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(kSpeedGrace.count()));
+  }
+
   std::unique_ptr<CURL, EasyDeleter> easy_;
 };
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
 #include <memory>
 
 #include "base/http_answer.h"
@@ -60,7 +61,8 @@ class WinInetFetch : public HttpFetch {
       : session_(InternetOpenW(L"crv3publish-check", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                nullptr, 0)) {}
 
-  FetchAnswer Get(const std::u16string& url, const BodyPiece& piece) override {
+  FetchAnswer Get(const std::u16string& url, const BodyBound& bound,
+                  const BodyPiece& piece) override {
     FetchAnswer answer;
     const UrlParts parts = Crack(url);
     if (parts.host.empty()) {
@@ -86,6 +88,10 @@ class WinInetFetch : public HttpFetch {
     }
     BOOL decode = TRUE;
     InternetSetOptionW(handle, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
+    // A server that sends nothing for this long is taken as gone.
+    DWORD silence = static_cast<DWORD>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(kSpeedGrace).count());
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &silence, sizeof silence);
     const std::u16string accept = u"Accept-Encoding: gzip, deflate\r\n";
     if (!HttpSendRequestW(handle, AsWide(accept), static_cast<DWORD>(accept.size()), nullptr, 0)) {
       answer.failure = FailureText("sending the request");
@@ -100,9 +106,13 @@ class WinInetFetch : public HttpFetch {
     char buffer[65536];
     DWORD read = 0;
     BOOL reading = TRUE;
+    const auto start = std::chrono::steady_clock::now();
     while ((reading = InternetReadFile(handle, buffer, sizeof buffer, &read)) && read > 0) {
-      piece(std::string_view(buffer, read));
       size += read;
+      answer.failure = BoundBreach(bound, size, std::chrono::duration_cast<std::chrono::seconds>(
+                                                    std::chrono::steady_clock::now() - start));
+      if (!answer.failure.empty()) return answer;
+      piece(std::string_view(buffer, read));
     }
     if (!reading) {
       answer.failure = FailureText("reading the body");

@@ -27,9 +27,10 @@ std::string ProblemOf(const FetchAnswer& answer) {
   return std::string();
 }
 
-Fetched FetchWhole(HttpFetch& fetch, const std::u16string& url, std::string& body) {
+Fetched FetchWhole(HttpFetch& fetch, const std::u16string& url, const BodyBound& bound,
+                   std::string& body) {
   Fetched fetched;
-  fetched.answer = fetch.Get(url, [&body](std::string_view piece) { body.append(piece); });
+  fetched.answer = fetch.Get(url, bound, [&body](std::string_view piece) { body.append(piece); });
   fetched.problem = ProblemOf(fetched.answer);
   return fetched;
 }
@@ -39,7 +40,7 @@ void CheckSignature(const std::u16string& baseUrl, const std::string& listText,
   const std::u16string url = baseUrl + std::u16string(kListFileName) +
                              std::u16string(kSignatureFileEnding);
   std::string signatureText;
-  const Fetched fetched = FetchWhole(fetch, url, signatureText);
+  const Fetched fetched = FetchWhole(fetch, url, kSignatureBound, signatureText);
   if (!fetched.problem.empty()) {
     outcome.errors.push_back(Shown(url) + ": " + fetched.problem +
                              "; launchers built with the key take the list as no list");
@@ -55,10 +56,11 @@ uint64_t CheckFile(const std::u16string& baseUrl, const std::u16string& name,
                    const std::optional<std::string>& digest, HttpFetch& fetch, Outcome& outcome) {
   Sha256Hasher hasher;
   uint64_t size = 0;
-  const FetchAnswer answer = fetch.Get(baseUrl + UrlEncode(name), [&](std::string_view piece) {
-    hasher.Add(piece);
-    size += piece.size();
-  });
+  const FetchAnswer answer =
+      fetch.Get(baseUrl + UrlEncode(name), kFileBound, [&](std::string_view piece) {
+        hasher.Add(piece);
+        size += piece.size();
+      });
   const std::string problem = ProblemOf(answer);
   if (!problem.empty()) {
     outcome.errors.push_back(ToUtf8(name) + ": " + problem);
@@ -81,7 +83,7 @@ Outcome CheckServed(const std::u16string& baseUrlGiven,
   if (baseUrl.empty() || baseUrl.back() != u'/') baseUrl += u'/';
   const std::u16string listUrl = baseUrl + std::u16string(kListFileName);
   std::string listText;
-  const Fetched list = FetchWhole(fetch, listUrl, listText);
+  const Fetched list = FetchWhole(fetch, listUrl, kListBound, listText);
   if (!list.problem.empty()) {
     outcome.errors.push_back(Shown(listUrl) + ": " + list.problem);
     return outcome;

@@ -6,15 +6,17 @@
 
 namespace {
 
+// bytes: the body's length, or what of it the cache holds.
+struct Case {
+  const char* label;
+  uint64_t bytes;
+  DriveRoom cache;
+  DriveRoom staging;
+  bool holds;
+};
+
 TEST(CanHoldBodyTest, NeedsTheCacheCopyAndTheStagedCopy) {
   constexpr uint64_t kGb = uint64_t{1} << 30;
-  struct Case {
-    const char* label;
-    uint64_t length;
-    DriveRoom cache;
-    DriveRoom staging;
-    bool holds;
-  };
   const Case cases[] = {
       {"one drive, room for both", 4 * kGb, {u"C:\\", 8 * kGb}, {u"C:\\", 8 * kGb}, true},
       {"one drive, room for one", 4 * kGb, {u"C:\\", 8 * kGb - 1}, {u"C:\\", 8 * kGb - 1},
@@ -30,7 +32,27 @@ TEST(CanHoldBodyTest, NeedsTheCacheCopyAndTheStagedCopy) {
        {u"C:\\", UINT64_MAX}, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CanHoldBody(c.length, c.cache, c.staging), c.holds) << c.label;
+    EXPECT_EQ(CanHoldBody(c.bytes, c.cache, c.staging), c.holds) << c.label;
+  }
+}
+
+TEST(CanHoldGrowingBodyTest, KeepsTheMarginBeyondAStagedCopyOfWhatCame) {
+  constexpr uint64_t kMb = uint64_t{1} << 20;
+  constexpr uint64_t kMargin = kGrowingBodyMargin;
+  const Case cases[] = {
+      {"one drive, copy and margin fit", 100 * kMb, {u"C:\\", 100 * kMb + kMargin},
+       {u"C:\\", 100 * kMb + kMargin}, true},
+      {"one drive, a byte short", 100 * kMb, {u"C:\\", 100 * kMb + kMargin - 1},
+       {u"C:\\", 100 * kMb + kMargin - 1}, false},
+      {"two drives, each keeps its part", 100 * kMb, {u"D:\\", kMargin},
+       {u"C:\\", 100 * kMb + kMargin}, true},
+      {"two drives, the cache's nearly full", 100 * kMb, {u"D:\\", kMargin - 1},
+       {u"C:\\", 9000 * kMb}, false},
+      {"two drives, the staging one too small", 100 * kMb, {u"D:\\", 9000 * kMb},
+       {u"C:\\", 100 * kMb + kMargin - 1}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CanHoldGrowingBody(c.bytes, c.cache, c.staging), c.holds) << c.label;
   }
 }
 

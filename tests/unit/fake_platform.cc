@@ -42,10 +42,12 @@ void FakePlatform::SettleAsideCopies(const std::u16string& folder) {
   calls.push_back("SettleAsideCopies(" + Utf8(folder) + ")");
 }
 
-std::string FakePlatform::FetchServerList(const std::u16string& url) {
+std::string FakePlatform::FetchServerList(const std::u16string& url, uint64_t sizeLimit) {
   calls.push_back("FetchServerList(" + Utf8(url) + ")");
-  return url.size() >= 4 && url.compare(url.size() - 4, 4, u".sig") == 0 ? serverSignature
-                                                                        : serverList;
+  const std::string& served =
+      url.size() >= 4 && url.compare(url.size() - 4, 4, u".sig") == 0 ? serverSignature
+                                                                       : serverList;
+  return served.size() > sizeLimit ? std::string() : served;
 }
 
 bool FakePlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,

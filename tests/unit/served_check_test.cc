@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -30,18 +32,23 @@ struct Served {
   std::string body;
   bool compressed = false;
   std::string failure;
+  std::chrono::seconds took{0};  // how long the body took to arrive
 };
 
-// Answers from a table keyed by URL (404 for the rest) and records the
-// order of requests.
+// Answers from a table keyed by URL (404 for the rest), a body that breaks
+// the bound it is asked with as a failure, and records the order of
+// requests.
 struct TableFetch : HttpFetch {
   std::map<std::string, Served> table;
   std::vector<std::string> asked;
 
-  FetchAnswer Get(const std::u16string& url, const BodyPiece& piece) override {
+  FetchAnswer Get(const std::u16string& url, const BodyBound& bound,
+                  const BodyPiece& piece) override {
     asked.push_back(ToUtf8(url));
     const auto found = table.find(asked.back());
     const Served served = found == table.end() ? Served{404, "not found", false, ""} : found->second;
+    const std::string breach = BoundBreach(bound, served.body.size(), served.took);
+    if (!breach.empty()) return {breach, served.status, served.compressed};
     // In two pieces, as a transport hands them over.
     piece(std::string_view(served.body).substr(0, served.body.size() / 2));
     piece(std::string_view(served.body).substr(served.body.size() / 2));
@@ -149,6 +156,13 @@ TEST_F(ServedCheckTest, EachProblemIsOneLineNamingItThenASummary) {
        "crv3v2.exe: its line has no SHA-256; launchers built with the key fail it"},
       {"no signature", [&](auto& t, auto& sig) { t.erase(sig); },
        "filelist.txt.sig: answered HTTP 404; launchers built with the key take the list as no list"},
+      {"a signature without end",
+       [&](auto& t, auto& sig) { t[sig].body += std::string(kListSignatureSizeLimit, '\n'); },
+       "filelist.txt.sig: cannot be fetched: the body passed its limit of 4096 bytes"},
+      {"a signature that trickles", [&](auto& t, auto& sig) { t[sig].took = 61s; },
+       "filelist.txt.sig: cannot be fetched: the body took longer than 60 s"},
+      {"a file that trickles", [&](auto& t, auto&) { t[exe].took = 61s; },
+       "crv3v2.exe: cannot be fetched: the body came slower than 16384 bytes a second"},
   };
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.what);
@@ -171,6 +185,11 @@ TEST_F(ServedCheckTest, NoListIsTheOnlyProblemAndWithoutAKeyNoSignatureIsAsked) 
   EXPECT_THAT(Check().errors,
               ElementsAre(std::string(kBase) + "filelist.txt: cannot be fetched: Could not resolve host"));
   EXPECT_EQ(fetch_.asked.size(), 1u);
+
+  Publish(kFiles);
+  fetch_.table[std::string(kBase) + "filelist.txt"].body.resize(kServerListSizeLimit + 1, '\n');
+  EXPECT_THAT(Check().errors, ElementsAre(std::string(kBase) + "filelist.txt: cannot be fetched: "
+                                          "the body passed its limit of 33554432 bytes"));
 
   Publish(kFiles);
   fetch_.table.erase(std::string(kBase) + "filelist.txt.sig");

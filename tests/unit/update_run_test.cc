@@ -6,6 +6,7 @@
 #include "base/hex_text.h"
 #include "publish/signing.h"
 #include "lists/list_signature.h"
+#include "lists/server_list.h"
 #include "tests/unit/fake_platform.h"
 
 namespace {
@@ -131,7 +132,12 @@ TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
   const SigningKeyPair other = GenerateSigningKeyPair().value();
   const std::string key = EncodeHex(pair.publicKey);
   const std::string list = "a.dat|1|" + std::string(64, 'c') + "\n";
-  const std::string valid = FormatSignatureFile(SignMessage(pair.privateKeyPem, list));
+  const auto signedBy = [&pair](const std::string& text) {
+    return FormatSignatureFile(SignMessage(pair.privateKeyPem, text));
+  };
+  const std::string valid = signedBy(list);
+  // Each body has its own limit: a list far longer than a signature may be.
+  const std::string longList = list + std::string(kServerListSizeLimit - list.size(), '\n');
   const std::string fetchList = "FetchServerList(https://update.test/cv3down/filelist.txt)";
   const std::string fetchSignature = "FetchServerList(https://update.test/cv3down/filelist.txt.sig)";
   const struct {
@@ -144,6 +150,8 @@ TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
       {"missing", list, "", false},
       {"another key", list, FormatSignatureFile(SignMessage(other.privateKeyPem, list)), false},
       {"truncated", list, valid.substr(0, 64), false},
+      {"list at its limit", longList, signedBy(longList), true},
+      {"list past its limit", longList + "\n", signedBy(longList + "\n"), false},
   };
   for (const auto& c : cases) {
     FakePlatform signedRun;
@@ -155,12 +163,13 @@ TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
       EXPECT_THAT(signedRun.CallsTo("FetchServerList"), ElementsAre(fetchList, fetchSignature));
       EXPECT_EQ(signedRun.CallsTo("DownloadFile").size(), 1u);
     } else {
-      EXPECT_THAT(signedRun.calls,
-                  ElementsAre("PathExists(" + kDirectory + ")",
-                              "SettleAsideCopies(" + kDirectory + ")", fetchList, fetchSignature,
-                              "PathExists(" + kExecutable + ")",
-                              "StartProgram(" + kExecutable + "||" + kDirectory + ")"))
-          << c.what;
+      std::vector<std::string> expected = {
+          "PathExists(" + kDirectory + ")", "SettleAsideCopies(" + kDirectory + ")", fetchList,
+          fetchSignature, "PathExists(" + kExecutable + ")",
+          "StartProgram(" + kExecutable + "||" + kDirectory + ")"};
+      // No list obtained: no signature asked for.
+      if (c.served.size() > kServerListSizeLimit) expected.erase(expected.begin() + 3);
+      EXPECT_THAT(signedRun.calls, testing::ElementsAreArray(expected)) << c.what;
     }
   }
 }

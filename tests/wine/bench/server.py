@@ -29,6 +29,8 @@ class Route:
         static compression does.
     on_request: called with the handler before anything is sent (for faults
         no field describes, e.g. stopping the server).
+    endless: no length announced; the body, then line ends without end, at
+        `rate`, until the client goes away or the server stops.
     """
     body: bytes = b""
     status: int = 200
@@ -40,6 +42,7 @@ class Route:
     headers: dict = dataclasses.field(default_factory=dict)
     gzip: bool = False
     on_request: object = None
+    endless: bool = False
 
 
 @dataclasses.dataclass
@@ -91,13 +94,19 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         if route.gzip and "gzip" in self.headers.get("Accept-Encoding", ""):
             body = gzip.compress(body)
             self.send_header("Content-Encoding", "gzip")
-        if route.content_length:
+        if route.content_length and not route.endless:
             self.send_header("Content-Length", str(len(body)))
         else:
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
         if not send_body:
+            return
+        if route.endless:
+            self._send(body, route.rate)
+            filler = b"\r\n" * 32768
+            while bench._server is not None and self._send(filler, route.rate):
+                pass
             return
         for limit, ending in ((route.reset_after, self._reset), (route.cut_after, self._close)):
             if limit is not None:
@@ -107,17 +116,20 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         self._send(body, route.rate)
 
     def _send(self, data, rate):
+        """False once the client is gone."""
         try:
             if not rate:
                 self.wfile.write(data)
-                return
+                return True
             piece = max(1, int(rate / 20))
             for start in range(0, len(data), piece):
                 self.wfile.write(data[start:start + piece])
                 self.wfile.flush()
                 time.sleep(piece / rate)
+            return True
         except OSError:
             self.close_connection = True
+            return False
 
     def _close(self):
         self.wfile.flush()

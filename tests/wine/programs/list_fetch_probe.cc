@@ -14,7 +14,7 @@ int wmain() {
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  const std::string list = FetchServerList(std::u16string(ServerListUrl));
+  const std::string list = FetchServerList(std::u16string(ServerListUrl), kServerListSizeLimit);
   QueryPerformanceCounter(&end);
   const double milliseconds =
       1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;

@@ -5,14 +5,14 @@
 #include <set>
 #include <string_view>
 
-#include "app/listed_executables.h"
 #include "app/messages.h"
 #include "app/platform.h"
-#include "app/storable_name.h"
 #include "app/update_selection.h"
 #include "lists/ansi.h"
 #include "lists/info_file.h"
 #include "lists/list_digests.h"
+#include "lists/listed_executables.h"
+#include "lists/storable_name.h"
 #include "lists/version_list.h"
 #include "ui/progress_texts.h"
 

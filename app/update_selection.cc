@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "base/ascii_case.h"
 #include "lists/ansi.h"
 
 namespace {
@@ -48,9 +47,4 @@ bool NamesOlderVersion(const VersionList& serverList, const VersionList& localLi
     if (recorded != record.end() && serverVersion < recorded->second) return true;
   }
   return false;
-}
-
-std::u16string LocalFileName(const std::u16string& name) {
-  if (!EndsWithIgnoringAsciiCase<char16_t>(name, kZippedIniEnding)) return name;
-  return name.substr(0, name.size() - kZippedIniEnding.size()) + std::u16string(kIniEnding);
 }

@@ -1,11 +1,9 @@
-// Which listed files an update run downloads, and under which name each one
-// is stored in the application directory.
+// Which listed files an update run downloads.
 #ifndef APP_UPDATE_SELECTION_H_
 #define APP_UPDATE_SELECTION_H_
 
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "lists/version_list.h"
@@ -29,14 +27,5 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
 // replay of an old release.
 bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,
                        const VersionList& infoList);
-
-// The ending under which a server lists an ".ini" file (web servers commonly
-// refuse to serve ".ini").
-inline constexpr std::u16string_view kZippedIniEnding = u".i.zip";
-inline constexpr std::u16string_view kIniEnding = u".ini";
-
-// A name ending in ".i.zip" (ASCII case ignored) is stored as ".ini"; every
-// other name is stored as listed.
-std::u16string LocalFileName(const std::u16string& name);
 
 #endif  // APP_UPDATE_SELECTION_H_

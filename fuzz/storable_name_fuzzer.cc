@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/storable_name.h"
+#include "lists/storable_name.h"
 #include "fuzz/fuzz_text.h"
 
 namespace {

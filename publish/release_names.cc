@@ -3,14 +3,13 @@
 #include <map>
 #include <optional>
 
-#include "app/app_paths.h"
-#include "app/storable_name.h"
-#include "app/update_selection.h"
 #include "base/ascii_case.h"
 #include "base/staging_path.h"
 #include "base/utf8.h"
+#include "lists/application_names.h"
 #include "lists/list_digests.h"
 #include "lists/list_signature.h"
+#include "lists/storable_name.h"
 #include "lists/version_list.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
@@ -113,7 +112,7 @@ std::u16string ServedNameOf(const std::u16string& releaseName, bool serveIniAsZi
 }
 
 bool LauncherStores(const std::u16string& servedName) {
-  return IsStorableName(LocalFileName(servedName), MakeAppPaths().applicationDirectory);
+  return IsStorableName(LocalFileName(servedName), ApplicationDirectory());
 }
 
 std::vector<ListedFile> ReadListedFiles(const std::string& listText) {

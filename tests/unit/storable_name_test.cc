@@ -1,8 +1,11 @@
-#include "app/storable_name.h"
+#include "lists/storable_name.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+
+#include "base/utf8.h"
 
 namespace {
 
@@ -95,6 +98,24 @@ TEST(IsStorableNameTest, TakesWhatWindowsStoresInsideTheDirectory) {
   for (const Case& c : cases) {
     EXPECT_EQ(IsStorableName(c.name, kDirectory), c.storable)
         << std::string(c.name.begin(), c.name.end());
+  }
+}
+
+TEST(LocalFileNameTest, StoresZippedIniAsIni) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"config.i.zip", u"config.ini"},
+      {u"Data/Setup.I.ZIP", u"Data/Setup.ini"},
+      {u".i.zip", u".ini"},
+      {u"\uD55C\uAE00.i.Zip", u"\uD55C\uAE00.ini"},
+      {u"a.zip", u"a.zip"},
+      {u"x.i.zipx", u"x.i.zipx"},
+      {u"i.zip", u"i.zip"},
+      {u"", u""},
+      // Only A to Z fold: a dotted capital I (U+0130) is not "i".
+      {u"a.i.zi\u0130", u"a.i.zi\u0130"},
+  };
+  for (const auto& [listed, stored] : cases) {
+    EXPECT_EQ(LocalFileName(listed), stored) << ToUtf8(listed);
   }
 }
 

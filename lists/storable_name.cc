@@ -1,4 +1,4 @@
-#include "app/storable_name.h"
+#include "lists/storable_name.h"
 
 #include <algorithm>
 #include <vector>
@@ -76,4 +76,9 @@ bool IsStorableName(std::u16string_view name, const std::u16string& applicationD
   const std::u16string_view stored = StoredComponent(components.back());
   if (IsStagingPath(stored) || IsAsidePath(stored)) return false;
   return applicationDirectory.size() + StoredLength(components) <= kMaxPathUnits;
+}
+
+std::u16string LocalFileName(const std::u16string& name) {
+  if (!EndsWithIgnoringAsciiCase<char16_t>(name, kZippedIniEnding)) return name;
+  return name.substr(0, name.size() - kZippedIniEnding.size()) + std::u16string(kIniEnding);
 }

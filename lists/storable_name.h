@@ -1,7 +1,7 @@
-// Whether a name from the server's list can be stored as a file inside the
-// application directory.
-#ifndef APP_STORABLE_NAME_H_
-#define APP_STORABLE_NAME_H_
+// Where the launcher stores a name from the server's list inside the
+// application directory, and whether it can.
+#ifndef LISTS_STORABLE_NAME_H_
+#define LISTS_STORABLE_NAME_H_
 
 #include <string>
 #include <string_view>
@@ -22,4 +22,13 @@
 // blanks (empty for a component made only of them).
 std::u16string_view StoredComponent(std::u16string_view component);
 
-#endif  // APP_STORABLE_NAME_H_
+// The ending under which a server lists an ".ini" file (web servers commonly
+// refuse to serve ".ini").
+inline constexpr std::u16string_view kZippedIniEnding = u".i.zip";
+inline constexpr std::u16string_view kIniEnding = u".ini";
+
+// A name ending in ".i.zip" (ASCII case ignored) is stored as ".ini"; every
+// other name is stored as listed.
+std::u16string LocalFileName(const std::u16string& name);
+
+#endif  // LISTS_STORABLE_NAME_H_

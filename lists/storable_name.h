@@ -31,4 +31,15 @@ inline constexpr std::u16string_view kIniEnding = u".ini";
 // other name is stored as listed.
 std::u16string LocalFileName(const std::u16string& name);
 
+// What identifies the file the launcher stores a listed name (code page 949
+// bytes) as, for comparing names the way Windows does: two names with the
+// same key are one file. The key follows LocalFileName (".i.zip" and ".ini"
+// are one file), the first zero byte (where the conversion to UTF-16 ends),
+// Windows' normalisation ("/" and "\" alike, empty components and trailing
+// dots and blanks of each component dropped) and Windows' case-insensitive
+// comparison, which folds Greek, Cyrillic, full-width and other letters of
+// the code page as well as A to Z. Bytes that form no character are keyed as
+// they are. A key is itself a name that the launcher stores as the same file.
+std::string StoredNameKey(std::string_view listedName);
+
 #endif  // LISTS_STORABLE_NAME_H_

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/utf8.h"
+#include "publish/code_page.h"
 
 namespace {
 
@@ -118,5 +119,45 @@ TEST(LocalFileNameTest, StoresZippedIniAsIni) {
     EXPECT_EQ(LocalFileName(listed), stored) << ToUtf8(listed);
   }
 }
+
+// Names written in UTF-16 and listed in code page 949 bytes as the publisher
+// writes them; the last cases are raw bytes.
+std::string Listed(std::u16string_view name) { return EncodeCodePage949(name).value(); }
+
+TEST(StoredNameKeyTest, NamesWindowsStoresAsOneFileShareTheKey) {
+  const struct {
+    std::string a, b;
+    bool oneFile;
+  } cases[] = {
+      {"config.i.zip", "CONFIG.INI", true},
+      {"config.i.zip", "config.i.zip ", false},
+      {"config.i.zip .", "Config.I.Zip.", true},
+      {"Dir./Sub /a.dll. .", "dir\\sub\\A.DLL", true},
+      {"/x//y.dat", "x\\y.dat", true},
+      {std::string("a.dll\0b", 7), "a.dll", true},
+      {"a.dll", "a.dl", false},
+      {Listed(u"\u03C3\u03C9/\u0430\u044F\u0451.dat"), Listed(u"\u03A3\u03A9/\u0410\u042F\u0401.DAT"), true},
+      {Listed(u"\uFF41\uFF5A\u2170\u2179"), Listed(u"\uFF21\uFF3A\u2160\u2169"), true},
+      {Listed(u"\u00E6\u00F0\u0127\u0133\u0140\u0142\u00F8\u0153\u00FE\u0167\u014B"),
+       Listed(u"\u00C6\u00D0\u0126\u0132\u013F\u0141\u00D8\u0152\u00DE\u0166\u014A"), true},
+      // Windows folds no dotless i into I, no circled letter and no Hangul.
+      {Listed(u"\u0131"), "I", false},
+      {Listed(u"\u24D0"), Listed(u"\uFF41"), false},
+      {Listed(u"\uAC00"), Listed(u"\uAC01"), false},
+      // Second bytes of double-byte characters are no ASCII letters, whether
+      // the pair is a Hangul syllable or no character at all.
+      {"\x81\x61.dat", "\x81\x41.dat", false},
+      {"\xC7\x61", "\xC7\x41", false},
+      {"\xFF\x61", "\xFF\x41", true},
+      {"\xA5\xE1", "\xA5\xC1", true},
+      {"\xA5\xE1\xA5", "\xA5\xC1\xA5", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(StoredNameKey(c.a) == StoredNameKey(c.b), c.oneFile)
+        << testing::PrintToString(c.a) << " " << testing::PrintToString(c.b);
+    EXPECT_EQ(StoredNameKey(StoredNameKey(c.a)), StoredNameKey(c.a));
+  }
+}
+
 
 }  // namespace

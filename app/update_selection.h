@@ -14,7 +14,9 @@ using PathExistsTest = std::function<bool(const std::u16string& path)>;
 // The server list's names, in its order, converted to UTF-16, that are newer
 // on the server than recorded (the info list decides alone for the names it
 // holds, else the local list), not recorded at all, or recorded as current
-// but missing from applicationDirectory.
+// but missing from applicationDirectory. Recorded names are looked up by
+// StoredNameKey: a name recorded in another spelling of the same file is
+// that file's record.
 std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
                                             const VersionList& localList,
                                             const VersionList& infoList,
@@ -23,7 +25,7 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
 
 // True when the server list names a file at a version older than the one
 // recorded for it (the info list's where it names the file, else the local
-// list's). A launcher that trusts only signed lists takes such a list as a
+// list's), names compared by StoredNameKey. A launcher that trusts only signed lists takes such a list as a
 // replay of an old release.
 bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,
                        const VersionList& infoList);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 
+#include "lists/ansi.h"
 #include "tests/unit/fake_platform.h"
 
 namespace {
@@ -98,12 +99,38 @@ TEST(SelectDownloadsTest, FirstRunSelectsEveryNameInByteOrder) {
   EXPECT_THAT(disk.asked, IsEmpty());
 }
 
-TEST(SelectDownloadsTest, NamesMatchByExactBytes) {
-  FakeDisk disk;
-  disk.existing.insert(u"C:\\corvane3\\App.dll");
-  EXPECT_THAT(SelectDownloads({{"App.dll", 1}}, {{"app.dll", 1}}, {{"APP.DLL", 9}}, kDirectory,
-                              disk.Test()),
-              ElementsAre(u"App.dll"));
+// A recorded name is the record of every listed name Windows stores as the
+// same file; the disk is still asked under the listed name.
+TEST(SelectDownloadsTest, RecordedNamesMatchTheFileTheyAreStoredAs) {
+  const struct {
+    std::string listed, recorded;
+    bool oneFile;
+  } cases[] = {
+      {"App.dll", "app.dll", true},
+      {"config.i.zip", "Config.ini", true},
+      {"Dir/a.dll", "dir\\A.DLL. ", true},
+      {"\xA5\xF2\xAC\xD7.dat", "\xA5\xD2\xAC\xA7.dat", true},  // Greek and Cyrillic cases
+      {"\x81\x61.dat", "\x81\x41.dat", false},                  // two Hangul syllables
+      {"\xC7\x61", "\xC7\x41", false},                          // no character at all
+      {"a.dll", "a.dl", false},
+  };
+  for (const auto& c : cases) {
+    FakeDisk disk;
+    disk.existing.insert(kDirectory + u"\\" + AnsiToWide(c.listed));
+    EXPECT_EQ(SelectDownloads({{c.listed, 5}}, {{c.recorded, 5}}, {}, kDirectory, disk.Test())
+                  .empty(),
+              c.oneFile)
+        << c.listed;
+    EXPECT_EQ(NamesOlderVersion({{c.listed, 4}}, {{c.recorded, 5}}, {}), c.oneFile) << c.listed;
+    EXPECT_EQ(NamesOlderVersion({{c.listed, 4}}, {{c.listed, 3}}, {{c.recorded, 5}}), c.oneFile)
+        << c.listed;
+  }
+  // The info list decides for the file, and of two spellings recorded, the
+  // higher version counts.
+  EXPECT_THAT(SelectDownloads({{"App.dll", 8}}, {{"app.dll", 1}}, {{"APP.DLL", 9}}, kDirectory,
+                              FakeDisk().Test()),
+              IsEmpty());
+  EXPECT_TRUE(NamesOlderVersion({{"a.dll", 4}}, {{"A.dll", 5}, {"a.DLL", 3}}, {}));
 }
 
 TEST(SelectDownloadsTest, DiskTestUsesListedNameUnchanged) {

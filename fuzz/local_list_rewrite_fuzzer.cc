@@ -4,9 +4,9 @@
 // lines). The result is the input's lines (each with its own LF) with some
 // left out: every line kept is byte-identical and in its order, no line that
 // names no failed file is left out, and the list parser finds no failed file
-// in the result (files by StoredNameKey: every spelling of a failed file
-// goes). KeepingRecordedLines then adds a local list's lines (the input after
-// its first form feed) without losing a recorded version.
+// in the result (files by StoredNameKey). KeepingRecordedLines then adds a
+// local list's lines (the input after its first form feed) without losing a
+// recorded version.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -78,7 +78,7 @@ void CheckKeptRecord(const std::string& kept, const std::string& serverText,
   const std::set<std::string> failedFiles = FilesOf(server, &failed);
   for (const auto& [name, version] : local) {
     const std::string file = StoredNameKey(name);
-    if (listedFiles.count(file) == 0 || failedFiles.count(file) != 0) {
+    if (!listedFiles.count(file) || failedFiles.count(file)) {
       Require(record.count(name) && record.at(name) == version, "no recorded version is lost");
     }
   }
@@ -111,8 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(kept == expected,
           "keeps exactly the lines that name no failed file, byte for byte and in order");
   for (const auto& entry : ParseVersionList(kept)) {
-    Require(failedFiles.count(StoredNameKey(entry.first)) == 0,
-            "no kept line names a failed file");
+    Require(!failedFiles.count(StoredNameKey(entry.first)), "no kept line names a failed file");
   }
   CheckKeptRecord(kept, text, localText, failed);
   return 0;

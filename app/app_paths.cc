@@ -2,7 +2,7 @@
 
 AppPaths MakeAppPaths() {
   AppPaths paths;
-  paths.applicationDirectory = std::u16string(u"C:\\") + std::u16string(ApplicationDirectoryName);
+  paths.applicationDirectory = ApplicationDirectory();
   paths.localListPath = paths.applicationDirectory + u"\\" + std::u16string(LocalListName);
   paths.executablePath = paths.applicationDirectory + u"\\" + std::u16string(ExecutableName);
   return paths;

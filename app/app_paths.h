@@ -7,16 +7,13 @@
 #include <string_view>
 
 #include "app/update_url.h"
+#include "lists/application_names.h"
 
 inline constexpr std::u16string_view BaseUrl = LAUNCHER_BASE_URL;
 inline constexpr std::u16string_view ServerListUrl = LAUNCHER_SERVER_LIST_URL;
 inline constexpr std::u16string_view ServerListSignatureUrl = LAUNCHER_LIST_SIGNATURE_URL;
 // The hex text of the key that must sign the list; empty when it is not signed.
 inline constexpr std::string_view ListPublicKeyText = LAUNCHER_LIST_PUBLIC_KEY;
-inline constexpr std::u16string_view ApplicationDirectoryName = u"corvane3";
-inline constexpr std::u16string_view ExecutableName = u"crv3v2.exe";
-// The launcher's record of installed versions, in the application directory.
-inline constexpr std::u16string_view LocalListName = u"local_list.txt";
 
 struct AppPaths {
   std::u16string applicationDirectory;  // C:\corvane3, no trailing separator

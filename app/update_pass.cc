@@ -5,14 +5,14 @@
 #include <set>
 #include <string_view>
 
-#include "app/listed_executables.h"
 #include "app/messages.h"
 #include "app/platform.h"
-#include "app/storable_name.h"
 #include "app/update_selection.h"
 #include "lists/ansi.h"
 #include "lists/info_file.h"
 #include "lists/list_digests.h"
+#include "lists/listed_executables.h"
+#include "lists/storable_name.h"
 #include "lists/version_list.h"
 #include "ui/progress_texts.h"
 
@@ -111,6 +111,17 @@ InstalledRecord ReadInstalledRecord(Platform& platform, const AppPaths& paths) {
   return record;
 }
 
+// The keys of the files the server list's names stand for, of those names
+// among the given (converted) ones only, or of all with no names given.
+std::set<std::string> StoredFiles(const VersionList& serverList,
+                                  const std::set<std::u16string>* names = nullptr) {
+  std::set<std::string> keys;
+  for (const auto& [name, version] : serverList) {
+    if (!names || names->count(AnsiToWide(name))) keys.insert(StoredNameKey(name));
+  }
+  return keys;
+}
+
 // False, after telling the user, when a running copy stays: it could not be
 // replaced.
 bool CloseRunningCopies(const std::string& serverText, Platform& platform) {
@@ -179,10 +190,11 @@ std::u16string FormatFailureSummary(const std::vector<std::u16string>& failedNam
 std::string WithoutLinesNaming(const std::string& serverText,
                                const std::set<std::u16string>& names) {
   if (names.empty()) return serverText;
+  const std::set<std::string> dropped = StoredFiles(ParseVersionList(serverText), &names);
   std::string kept;
   size_t copiedUpTo = 0;
   ReadListLines(serverText, [&](std::string_view line) {
-    if (names.count(AnsiToWide(std::string(ListLineName(line)))) == 0) return;
+    if (dropped.count(StoredNameKey(ListLineName(line))) == 0) return;
     const size_t start = static_cast<size_t>(line.data() - serverText.data());
     const size_t lineEnd = serverText.find('\n', start);
     kept.append(serverText, copiedUpTo, start - copiedUpTo);
@@ -196,9 +208,11 @@ std::string KeepingRecordedLines(std::string recordText, const std::string& loca
                                  const VersionList& serverList,
                                  const std::set<std::u16string>& failedNames) {
   if (!recordText.empty() && recordText.back() != '\n') recordText += "\r\n";
+  const std::set<std::string> listed = StoredFiles(serverList);
+  const std::set<std::string> failed = StoredFiles(serverList, &failedNames);
   ReadListLines(localText, [&](std::string_view line) {
-    const std::string name(ListLineName(line));
-    if (serverList.count(name) == 0 || failedNames.count(AnsiToWide(name)) > 0) {
+    const std::string key = StoredNameKey(ListLineName(line));
+    if (listed.count(key) == 0 || failed.count(key) > 0) {
       recordText.append(line).append("\r\n");
     }
   });

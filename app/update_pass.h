@@ -34,13 +34,15 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
 // What local_list.txt records after a pass: the server text without the
 // lines that name one of the given (listed) files, every other byte
 // unchanged. A line names the file that the list parser would store it under,
-// so every line of a name listed twice goes.
+// so every line of a name listed twice goes, and so does every line whose
+// name StoredNameKey takes for the same file.
 std::string WithoutLinesNaming(const std::string& serverText,
                                const std::set<std::u16string>& names);
 
 // recordText followed by the lines of localText (each ended by CR LF) whose
-// names serverList does not name or that are among failedNames: what a
-// signed list leaves recorded, so that no version is forgotten.
+// files serverList does not name or that are among failedNames, files
+// compared by StoredNameKey: what a signed list leaves recorded, so that no
+// version is forgotten.
 std::string KeepingRecordedLines(std::string recordText, const std::string& localText,
                                  const VersionList& serverList,
                                  const std::set<std::u16string>& failedNames);

@@ -1,22 +1,37 @@
 #include "app/update_selection.h"
 
 #include <algorithm>
+#include <map>
 #include <string_view>
 
-#include "base/ascii_case.h"
 #include "lists/ansi.h"
+#include "lists/storable_name.h"
 
 namespace {
 
-// Versions are compared as signed numbers; equal is never newer.
-bool NeedsDownload(const std::string& name, int64_t serverVersion, const VersionList& localList,
-                   const VersionList& infoList, const std::u16string& applicationDirectory,
-                   const PathExistsTest& pathExists) {
-  const auto info = infoList.find(name);
-  if (info != infoList.end()) return serverVersion > info->second;
+// A record's versions under the keys of its names: names stored as one file
+// are one entry, with the highest version recorded for any of them.
+using RecordedVersions = std::map<std::string, int64_t>;
 
-  const auto local = localList.find(name);
-  if (local == localList.end() || serverVersion > local->second) return true;
+RecordedVersions ByStoredFile(const VersionList& record) {
+  RecordedVersions versions;
+  for (const auto& [name, version] : record) {
+    const auto [entry, added] = versions.emplace(StoredNameKey(name), version);
+    if (!added) entry->second = std::max(entry->second, version);
+  }
+  return versions;
+}
+
+// Versions are compared as signed numbers; equal is never newer.
+bool NeedsDownload(const std::string& name, int64_t serverVersion,
+                   const RecordedVersions& localVersions, const RecordedVersions& infoVersions,
+                   const std::u16string& applicationDirectory, const PathExistsTest& pathExists) {
+  const std::string key = StoredNameKey(name);
+  const auto info = infoVersions.find(key);
+  if (info != infoVersions.end()) return serverVersion > info->second;
+
+  const auto local = localVersions.find(key);
+  if (local == localVersions.end() || serverVersion > local->second) return true;
 
   // Recorded as current: fetch it again only when it is gone. The listed name
   // is tested as it stands, also when it is stored under another name.
@@ -30,9 +45,11 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
                                             const VersionList& infoList,
                                             const std::u16string& applicationDirectory,
                                             const PathExistsTest& pathExists) {
+  const RecordedVersions localVersions = ByStoredFile(localList);
+  const RecordedVersions infoVersions = ByStoredFile(infoList);
   std::vector<std::u16string> downloads;
   for (const auto& [name, serverVersion] : serverList) {
-    if (NeedsDownload(name, serverVersion, localList, infoList, applicationDirectory,
+    if (NeedsDownload(name, serverVersion, localVersions, infoVersions, applicationDirectory,
                       pathExists)) {
       downloads.push_back(AnsiToWide(name));
     }
@@ -42,15 +59,13 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
 
 bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,
                        const VersionList& infoList) {
+  const RecordedVersions localVersions = ByStoredFile(localList);
+  const RecordedVersions infoVersions = ByStoredFile(infoList);
   for (const auto& [name, serverVersion] : serverList) {
-    const VersionList& record = infoList.count(name) ? infoList : localList;
-    const auto recorded = record.find(name);
+    const std::string key = StoredNameKey(name);
+    const RecordedVersions& record = infoVersions.count(key) ? infoVersions : localVersions;
+    const auto recorded = record.find(key);
     if (recorded != record.end() && serverVersion < recorded->second) return true;
   }
   return false;
-}
-
-std::u16string LocalFileName(const std::u16string& name) {
-  if (!EndsWithIgnoringAsciiCase<char16_t>(name, kZippedIniEnding)) return name;
-  return name.substr(0, name.size() - kZippedIniEnding.size()) + std::u16string(kIniEnding);
 }

@@ -1,11 +1,9 @@
-// Which listed files an update run downloads, and under which name each one
-// is stored in the application directory.
+// Which listed files an update run downloads.
 #ifndef APP_UPDATE_SELECTION_H_
 #define APP_UPDATE_SELECTION_H_
 
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "lists/version_list.h"
@@ -16,7 +14,9 @@ using PathExistsTest = std::function<bool(const std::u16string& path)>;
 // The server list's names, in its order, converted to UTF-16, that are newer
 // on the server than recorded (the info list decides alone for the names it
 // holds, else the local list), not recorded at all, or recorded as current
-// but missing from applicationDirectory.
+// but missing from applicationDirectory. Recorded names are looked up by
+// StoredNameKey: a name recorded in another spelling of the same file is
+// that file's record.
 std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
                                             const VersionList& localList,
                                             const VersionList& infoList,
@@ -25,18 +25,9 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
 
 // True when the server list names a file at a version older than the one
 // recorded for it (the info list's where it names the file, else the local
-// list's). A launcher that trusts only signed lists takes such a list as a
+// list's), names compared by StoredNameKey. A launcher that trusts only signed lists takes such a list as a
 // replay of an old release.
 bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,
                        const VersionList& infoList);
-
-// The ending under which a server lists an ".ini" file (web servers commonly
-// refuse to serve ".ini").
-inline constexpr std::u16string_view kZippedIniEnding = u".i.zip";
-inline constexpr std::u16string_view kIniEnding = u".ini";
-
-// A name ending in ".i.zip" (ASCII case ignored) is stored as ".ini"; every
-// other name is stored as listed.
-std::u16string LocalFileName(const std::u16string& name);
 
 #endif  // APP_UPDATE_SELECTION_H_

@@ -14,7 +14,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/listed_executables.h"
+#include "lists/listed_executables.h"
 #include "fuzz/fuzz_text.h"
 
 namespace {

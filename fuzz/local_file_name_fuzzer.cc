@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/update_selection.h"
+#include "lists/storable_name.h"
 #include "fuzz/fuzz_text.h"
 
 namespace {

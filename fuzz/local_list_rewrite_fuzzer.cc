@@ -4,8 +4,9 @@
 // lines). The result is the input's lines (each with its own LF) with some
 // left out: every line kept is byte-identical and in its order, no line that
 // names no failed file is left out, and the list parser finds no failed file
-// in the result. KeepingRecordedLines then adds a local list's lines (the
-// input after its first form feed) without losing a recorded version.
+// in the result (files by StoredNameKey). KeepingRecordedLines then adds a
+// local list's lines (the input after its first form feed) without losing a
+// recorded version.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "app/update_pass.h"
 #include "fuzz/fuzz_text.h"
 #include "lists/ansi.h"
+#include "lists/storable_name.h"
 #include "lists/version_list.h"
 
 namespace {
@@ -45,10 +47,20 @@ std::set<std::u16string> FailedNames(std::string_view text, uint8_t mask) {
   return failed;
 }
 
-bool NamesFailedFile(std::string_view rawLine, const std::set<std::u16string>& failed) {
+// The files the listed names stand for, of the failed names alone if given.
+std::set<std::string> FilesOf(const VersionList& server,
+                              const std::set<std::u16string>* failed = nullptr) {
+  std::set<std::string> files;
+  for (const auto& entry : server) {
+    if (!failed || failed->count(StoredName(entry.first))) files.insert(StoredNameKey(entry.first));
+  }
+  return files;
+}
+
+bool NamesFailedFile(std::string_view rawLine, const std::set<std::string>& failedFiles) {
   bool names = false;
   ReadListLines(rawLine, [&](std::string_view line) {
-    names = failed.count(StoredName(ListLineName(line))) != 0;
+    names = failedFiles.count(StoredNameKey(ListLineName(line))) != 0;
   });
   return names;
 }
@@ -62,13 +74,16 @@ void CheckKeptRecord(const std::string& kept, const std::string& serverText,
   const VersionList local = ParseVersionList(localText);
   const VersionList record =
       ParseVersionList(KeepingRecordedLines(kept, localText, server, failed));
+  const std::set<std::string> listedFiles = FilesOf(server);
+  const std::set<std::string> failedFiles = FilesOf(server, &failed);
   for (const auto& [name, version] : local) {
-    if (server.count(name) == 0 || failed.count(StoredName(name)) != 0) {
+    const std::string file = StoredNameKey(name);
+    if (!listedFiles.count(file) || failedFiles.count(file)) {
       Require(record.count(name) && record.at(name) == version, "no recorded version is lost");
     }
   }
   for (const auto& [name, version] : record) {
-    const bool fromServer = server.count(name) && failed.count(StoredName(name)) == 0;
+    const bool fromServer = server.count(name) && failedFiles.count(StoredNameKey(name)) == 0;
     Require(fromServer ? version == server.at(name) : local.count(name) != 0,
             "every recorded version comes from the list or from the record before");
   }
@@ -85,17 +100,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(input.substr(0, split));
   const std::string localText(input.substr(std::min(split + 1, input.size())));
   const std::set<std::u16string> failed = FailedNames(text, data[0]);
+  const std::set<std::string> failedFiles = FilesOf(ParseVersionList(text), &failed);
 
   const std::string kept = WithoutLinesNaming(text, failed);
 
   std::string expected;
   for (const std::string_view line : RawLines(text)) {
-    if (!NamesFailedFile(line, failed)) expected.append(line);
+    if (!NamesFailedFile(line, failedFiles)) expected.append(line);
   }
   Require(kept == expected,
           "keeps exactly the lines that name no failed file, byte for byte and in order");
   for (const auto& entry : ParseVersionList(kept)) {
-    Require(failed.count(StoredName(entry.first)) == 0, "no kept line names a failed file");
+    Require(!failedFiles.count(StoredNameKey(entry.first)), "no kept line names a failed file");
   }
   CheckKeptRecord(kept, text, localText, failed);
   return 0;

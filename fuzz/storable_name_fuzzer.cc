@@ -2,12 +2,13 @@
 // inside the application directory once Windows has normalised it ("/" and
 // "\" alike, empty components and "." dropped, ".." climbing, trailing dots
 // and blanks of each component dropped), and that path fits MAX_PATH.
+// StoredNameKey on the bytes: a key, listed as a name, keys as itself.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "app/storable_name.h"
+#include "lists/storable_name.h"
 #include "fuzz/fuzz_text.h"
 
 namespace {
@@ -41,6 +42,9 @@ bool ResolveBelowDirectory(std::u16string_view name, std::vector<std::u16string>
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string key = StoredNameKey(std::string(reinterpret_cast<const char*>(data), size));
+  Require(StoredNameKey(key) == key, "a key keys as itself");
+
   const std::u16string name = AsUtf16(data, size);
   if (!IsStorableName(name, kDirectory)) return 0;
 

@@ -4,10 +4,10 @@
 #include <memory>
 #include <set>
 
-#include "app/app_paths.h"
-#include "app/listed_executables.h"
+#include "lists/application_names.h"
+#include "lists/listed_executables.h"
 #include "base/ascii_case.h"
-#include "app/update_selection.h"
+#include "lists/storable_name.h"
 #include "publish/code_page.h"
 #include "publish/gzip_body.h"
 #include "publish/gzip_companions.h"

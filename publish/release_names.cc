@@ -3,14 +3,13 @@
 #include <map>
 #include <optional>
 
-#include "app/app_paths.h"
-#include "app/storable_name.h"
-#include "app/update_selection.h"
 #include "base/ascii_case.h"
 #include "base/staging_path.h"
 #include "base/utf8.h"
+#include "lists/application_names.h"
 #include "lists/list_digests.h"
 #include "lists/list_signature.h"
+#include "lists/storable_name.h"
 #include "lists/version_list.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
@@ -23,26 +22,22 @@ bool IsForbiddenInWindowsName(char16_t unit) {
   return unit < 0x20 || std::u16string_view(u"<>:\"|?*\\").find(unit) != std::u16string_view::npos;
 }
 
-// A part as Windows stores it: trailing dots and blanks dropped, ASCII
-// letters in one case.
-std::u16string StoredPartKey(std::u16string_view part) {
-  std::u16string key(StoredComponent(part));
-  for (char16_t& unit : key) unit = FoldAsciiCase(unit);
-  return key;
+// The file the launcher stores the name as, by the launcher's own key. Every
+// name keyed here is listed in code page 949 or refused for not fitting it.
+std::string StoredFile(std::u16string_view name) {
+  return StoredNameKey(EncodeCodePage949(name).value_or(ToUtf8(name)));
 }
 
 // The keys of every folder on the way to the file, and of the file itself.
-std::vector<std::u16string> PathKeys(std::u16string_view name) {
-  std::vector<std::u16string> keys;
-  std::u16string key;
-  while (true) {
-    const size_t separator = name.find(u'/');
-    if (!key.empty()) key += u'/';
-    key += StoredPartKey(name.substr(0, separator));
-    keys.push_back(key);
-    if (separator == std::u16string_view::npos) return keys;
-    name.remove_prefix(separator + 1);
+std::vector<std::string> PathKeys(std::u16string_view name) {
+  const std::string file = StoredFile(name);
+  std::vector<std::string> keys;
+  for (size_t separator = file.find('\\'); separator != std::string::npos;
+       separator = file.find('\\', separator + 1)) {
+    keys.push_back(file.substr(0, separator));
   }
+  keys.push_back(file);
+  return keys;
 }
 
 // Windows drops trailing dots and blanks, so such a part would be stored
@@ -58,7 +53,7 @@ bool HasPartEndingInDotOrBlank(std::u16string_view name) {
 }
 
 bool IsTopLevelNamed(std::u16string_view name, std::u16string_view reserved) {
-  return PathKeys(name).size() == 1 && PathKeys(name).front() == StoredPartKey(reserved);
+  return StoredFile(name) == StoredFile(reserved);
 }
 
 // The first rule the name breaks, or nothing; `listName` receives the bytes
@@ -113,7 +108,7 @@ std::u16string ServedNameOf(const std::u16string& releaseName, bool serveIniAsZi
 }
 
 bool LauncherStores(const std::u16string& servedName) {
-  return IsStorableName(LocalFileName(servedName), MakeAppPaths().applicationDirectory);
+  return IsStorableName(LocalFileName(servedName), ApplicationDirectory());
 }
 
 std::vector<ListedFile> ReadListedFiles(const std::string& listText) {
@@ -152,15 +147,15 @@ NameCheck CheckReleaseNames(const std::vector<std::u16string>& releaseNames, boo
 }
 
 std::vector<std::string> FindCollisions(const std::vector<std::u16string>& storedNames) {
-  std::map<std::u16string, const std::u16string*> files, folders;
+  std::map<std::string, const std::u16string*> files, folders;
   for (const std::u16string& name : storedNames) {
-    const std::vector<std::u16string> keys = PathKeys(name);
+    const std::vector<std::string> keys = PathKeys(name);
     for (size_t i = 0; i + 1 < keys.size(); ++i) folders.emplace(keys[i], &name);
     files.emplace(keys.back(), &name);
   }
   std::vector<std::string> collisions;
   for (const std::u16string& name : storedNames) {
-    const std::vector<std::u16string> keys = PathKeys(name);
+    const std::vector<std::string> keys = PathKeys(name);
     const std::u16string* first = files.at(keys.back());
     if (first != &name) {
       collisions.push_back(ToUtf8(name) + ": Windows stores it as the same file as " +

@@ -26,8 +26,9 @@ std::u16string ServedNameOf(const std::u16string& releaseName, bool serveIniAsZi
 NameCheck CheckReleaseNames(const std::vector<std::u16string>& releaseNames, bool serveIniAsZip);
 
 // One line for each name that Windows would store as the same file as an
-// earlier one, or as a folder another name needs (ASCII case and trailing
-// dots or blanks of a part do not count).
+// earlier one, or as a folder another name needs, by StoredNameKey (letter
+// case as Windows folds it, trailing dots and blanks of a part, ".i.zip"
+// and ".ini" do not count).
 std::vector<std::string> FindCollisions(const std::vector<std::u16string>& storedNames);
 
 // Whether the launcher can store the file listed as servedName, under the

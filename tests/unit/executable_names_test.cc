@@ -1,9 +1,9 @@
-#include "process/executable_names.h"
+#include "lists/executable_names.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/listed_executables.h"
+#include "lists/listed_executables.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/listed_executables.h"
+#include "lists/listed_executables.h"
 #include "base/hex_text.h"
 #include "publish/signing.h"
 #include "lists/list_signature.h"

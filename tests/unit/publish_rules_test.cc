@@ -95,6 +95,11 @@ TEST(FindCollisionsTest, NamesWindowsStoresAsOneFileCollide) {
       {{u"data", u"Data/x.dat"}, 1},           // a file where a folder must be
       {{u"가.txt", u"가.TXT", u"A.txt"}, 1},
       {{u"a", u"A", u"a."}, 2},
+      // Letters Windows folds beyond A to Z, and the ".i.zip" ending.
+      {{u"σё.dat", u"ΣЁ.dat", u"ａ", u"Ａ", u"æ", u"Æ"}, 3},
+      {{u"ı", u"I", u"가", u"각"}, 0},
+      {{u"config.i.zip", u"CONFIG.ini"}, 1},
+      {{u"α/x", u"Α"}, 1},
   };
   for (const CollisionCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.names.size()) + " names, first " + ToUtf8(c.names[0]));

@@ -1,8 +1,12 @@
-#include "app/storable_name.h"
+#include "lists/storable_name.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+
+#include "base/utf8.h"
+#include "publish/code_page.h"
 
 namespace {
 
@@ -95,6 +99,55 @@ TEST(IsStorableNameTest, TakesWhatWindowsStoresInsideTheDirectory) {
   for (const Case& c : cases) {
     EXPECT_EQ(IsStorableName(c.name, kDirectory), c.storable)
         << std::string(c.name.begin(), c.name.end());
+  }
+}
+
+TEST(LocalFileNameTest, StoresZippedIniAsIni) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"config.i.zip", u"config.ini"},
+      {u"Data/Setup.I.ZIP", u"Data/Setup.ini"},
+      {u".i.zip", u".ini"},
+      {u"\uD55C\uAE00.i.Zip", u"\uD55C\uAE00.ini"},
+      {u"a.zip", u"a.zip"},
+      {u"x.i.zipx", u"x.i.zipx"},
+      {u"i.zip", u"i.zip"},
+      {u"", u""},
+      // Only A to Z fold: a dotted capital I (U+0130) is not "i".
+      {u"a.i.zi\u0130", u"a.i.zi\u0130"},
+  };
+  for (const auto& [listed, stored] : cases) {
+    EXPECT_EQ(LocalFileName(listed), stored) << ToUtf8(listed);
+  }
+}
+
+// Names in UTF-16 are listed in code page 949 as the publisher lists them.
+std::string Listed(std::u16string_view name) { return EncodeCodePage949(name).value(); }
+
+TEST(StoredNameKeyTest, NamesWindowsStoresAsOneFileShareTheKey) {
+  const struct {
+    std::string a, b;
+    bool oneFile;
+  } cases[] = {
+      {"config.i.zip", "CONFIG.INI", true},
+      {"config.i.zip", "config.i.zip ", false},
+      {"config.i.zip .", "Config.I.Zip.", true},
+      {"Dir./Sub /a.dll. .", "dir\\sub\\A.DLL", true},
+      {"/x//y.dat", "x\\y.dat", true},
+      {std::string("a.dll\0b", 7), "a.dll", true},
+      {Listed(u"σω/аяё ａｚⅰⅹ"), Listed(u"ΣΩ/АЯЁ ＡＺⅠⅩ"), true},
+      {Listed(u"æðħĳŀłøœþŧŋ"), Listed(u"ÆÐĦĲĿŁØŒÞŦŊ"), true},
+      // Windows folds no dotless i into I, and Hangul has no case.
+      {Listed(u"ı"), "I", false},
+      {Listed(u"가"), Listed(u"각"), false},
+      // A second byte is no ASCII letter, whether or not the pair is a character.
+      {"\x81\x61.dat", "\x81\x41.dat", false},
+      {"\xC7\x61", "\xC7\x41", false},
+      {"\xFF\x61", "\xFF\x41", true},
+      {"\xA5\xE1\xA5", "\xA5\xC1\xA5", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(StoredNameKey(c.a) == StoredNameKey(c.b), c.oneFile) << testing::PrintToString(c.a);
+    EXPECT_EQ(StoredNameKey(StoredNameKey(c.a)), StoredNameKey(c.a));
   }
 }
 

@@ -188,8 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UpdatePassTest, RecordDropsEveryLineOfAFailedNameAndKeepsAllOtherBytes) {
   FailDownloadOf(u"b");
   // A BOM, CR LF and LF ends, blank lines, a CR inside a line, duplicates,
-  // and a last line without its end. "b " is a name of its own, fetched and
-  // kept, though Windows stores it over "b".
+  // and a last line without its end. "b " and "B." are stored over "b", so
+  // their lines go too; " b" and "a/b" are other files.
   EXPECT_TRUE(Run("\xEF\xBB\xBF" "first|1\r\n"
                   "b|1\r\n"
                   "\r\n"
@@ -200,12 +200,12 @@ TEST_F(UpdatePassTest, RecordDropsEveryLineOfAFailedNameAndKeepsAllOtherBytes) {
                   "a/b|4\n"
                   "b\n"
                   "c|5|6\n"
+                  "B.|8\n"
                   "b|2"));
   EXPECT_EQ(LocalList(), "\xEF\xBB\xBF" "first|1\r\n"
                          "\r\n"
                          "  \n"
                          " b|1\n"
-                         "b |3\n"
                          "a/b|4\n"
                          "c|5|6\n");
 }
@@ -335,6 +335,25 @@ TEST_F(SignedReplayTest, ARecordNeverForgetsAVersionThatAListLeavesOutOrFailsToR
                              Hashed("data.dat", 9));
   ExpectStale(Hashed("data.dat", 3));
   ExpectStale(Hashed("crv3v2.exe", 5));
+}
+
+// Other spellings of a recorded file: "config.ini" (--keep-ini), case, dots.
+TEST_F(SignedReplayTest, OtherSpellingsOfARecordedFileAreThatFile) {
+  ExpectStale(Hashed("Config.ini", 5));
+  ExpectStale(Hashed("CRV3V2.EXE", 9) + Hashed("./Data.dat.", 8));
+
+  // A failed download keeps the line of the file's other spelling.
+  const std::string release10 =
+      Hashed("config.ini", 10) + Hashed("crv3v2.exe", 9) + Hashed("new.dat", 10);
+  FailDownloadOf(u"config.ini");
+  EXPECT_EQ(RunSigned(release10), PassResult::kFinished);
+  EXPECT_EQ(LocalList(), Hashed("crv3v2.exe", 9) + Hashed("new.dat", 10) +
+                             Hashed("config.i.zip", 9) + Hashed("data.dat", 9));
+  platform.failingDownloads.clear();
+  EXPECT_EQ(RunSigned(release10), PassResult::kFinished);
+  EXPECT_EQ(LocalList(), release10 + Hashed("data.dat", 9));
+  // The release before, served again, would put its bytes back.
+  ExpectStale(kRelease9);
 }
 
 // With a key, a selected line without a well-formed digest fails unfetched,

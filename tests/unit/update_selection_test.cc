@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 
+#include "lists/ansi.h"
 #include "tests/unit/fake_platform.h"
 
 namespace {
@@ -98,12 +99,33 @@ TEST(SelectDownloadsTest, FirstRunSelectsEveryNameInByteOrder) {
   EXPECT_THAT(disk.asked, IsEmpty());
 }
 
-TEST(SelectDownloadsTest, NamesMatchByExactBytes) {
-  FakeDisk disk;
-  disk.existing.insert(u"C:\\corvane3\\App.dll");
-  EXPECT_THAT(SelectDownloads({{"App.dll", 1}}, {{"app.dll", 1}}, {{"APP.DLL", 9}}, kDirectory,
-                              disk.Test()),
-              ElementsAre(u"App.dll"));
+// A recorded name is the record of every name Windows stores as that file.
+TEST(SelectDownloadsTest, RecordedNamesMatchTheFileTheyAreStoredAs) {
+  const struct {
+    std::string listed, recorded;
+    bool oneFile;
+  } cases[] = {
+      {"App.dll", "app.dll", true},
+      {"config.i.zip", "Config.ini", true},
+      {"Dir/\xA5\xF2.dll", "dir\\\xA5\xD2.DLL. ", true},  // a Greek letter in two cases
+      {"\x81\x61.dat", "\x81\x41.dat", false},             // two Hangul syllables
+  };
+  for (const auto& c : cases) {
+    FakeDisk disk;
+    disk.existing.insert(kDirectory + u"\\" + AnsiToWide(c.listed));
+    EXPECT_EQ(SelectDownloads({{c.listed, 5}}, {{c.recorded, 5}}, {}, kDirectory, disk.Test())
+                  .empty(),
+              c.oneFile)
+        << c.listed;
+    EXPECT_EQ(NamesOlderVersion({{c.listed, 4}}, {{c.recorded, 5}}, {}), c.oneFile) << c.listed;
+    EXPECT_EQ(NamesOlderVersion({{c.listed, 4}}, {{c.listed, 3}}, {{c.recorded, 5}}), c.oneFile)
+        << c.listed;
+  }
+  // The info list decides for the file; of two spellings, the higher counts.
+  EXPECT_THAT(SelectDownloads({{"App.dll", 8}}, {{"app.dll", 1}}, {{"APP.DLL", 9}}, kDirectory,
+                              FakeDisk().Test()),
+              IsEmpty());
+  EXPECT_TRUE(NamesOlderVersion({{"a.dll", 4}}, {{"A.dll", 5}, {"a.DLL", 3}}, {}));
 }
 
 TEST(SelectDownloadsTest, DiskTestUsesListedNameUnchanged) {
@@ -122,24 +144,6 @@ TEST(SelectDownloadsTest, EntriesOnlyInLocalOrInfoListPlayNoPart) {
   EXPECT_THAT(SelectDownloads({}, {{"old.dll", 1}}, {{"info.dll", 1}}, kDirectory, disk.Test()),
               IsEmpty());
   EXPECT_THAT(disk.asked, IsEmpty());
-}
-
-TEST(LocalFileNameTest, StoresZippedIniAsIni) {
-  const std::pair<std::u16string, std::u16string> cases[] = {
-      {u"config.i.zip", u"config.ini"},
-      {u"Data/Setup.I.ZIP", u"Data/Setup.ini"},
-      {u".i.zip", u".ini"},
-      {u"\uD55C\uAE00.i.Zip", u"\uD55C\uAE00.ini"},
-      {u"a.zip", u"a.zip"},
-      {u"x.i.zipx", u"x.i.zipx"},
-      {u"i.zip", u"i.zip"},
-      {u"", u""},
-      // Only A to Z fold: a dotted capital I (U+0130) is not "i".
-      {u"a.i.zi\u0130", u"a.i.zi\u0130"},
-  };
-  for (const auto& [listed, stored] : cases) {
-    EXPECT_EQ(LocalFileName(listed), stored) << Utf8(listed);
-  }
 }
 
 }  // namespace

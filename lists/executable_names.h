@@ -1,5 +1,5 @@
-#ifndef PROCESS_EXECUTABLE_NAMES_H_
-#define PROCESS_EXECUTABLE_NAMES_H_
+#ifndef LISTS_EXECUTABLE_NAMES_H_
+#define LISTS_EXECUTABLE_NAMES_H_
 
 #include <optional>
 #include <string_view>
@@ -10,4 +10,4 @@
 // ".exe" under ASCII case folding. Nothing for any other file.
 std::optional<std::string_view> ExecutableBaseName(std::string_view listedName);
 
-#endif  // PROCESS_EXECUTABLE_NAMES_H_
+#endif  // LISTS_EXECUTABLE_NAMES_H_

@@ -1,7 +1,7 @@
 // The programs a version list names, as the running processes to close
 // before an update are named.
-#ifndef APP_LISTED_EXECUTABLES_H_
-#define APP_LISTED_EXECUTABLES_H_
+#ifndef LISTS_LISTED_EXECUTABLES_H_
+#define LISTS_LISTED_EXECUTABLES_H_
 
 #include <string>
 #include <string_view>
@@ -11,4 +11,4 @@
 // the ANSI code page, in list order, duplicates kept.
 std::vector<std::u16string> CollectExecutableNames(std::string_view listText);
 
-#endif  // APP_LISTED_EXECUTABLES_H_
+#endif  // LISTS_LISTED_EXECUTABLES_H_

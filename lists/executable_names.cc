@@ -1,4 +1,4 @@
-#include "process/executable_names.h"
+#include "lists/executable_names.h"
 
 #include "base/ascii_case.h"
 

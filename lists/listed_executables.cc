@@ -1,8 +1,8 @@
-#include "app/listed_executables.h"
+#include "lists/listed_executables.h"
 
 #include "lists/ansi.h"
+#include "lists/executable_names.h"
 #include "lists/version_list.h"
-#include "process/executable_names.h"
 
 std::vector<std::u16string> CollectExecutableNames(std::string_view listText) {
   std::vector<std::u16string> names;

@@ -97,7 +97,7 @@ void SettleAsideCopies(ReplacementFiles& files, const std::u16string& folder,
     if (!SettleEntry(files, folder, entry)) kept.push_back(std::move(entry));
   }
   const std::string settled = FormatOwnedFiles(kept);
-  // Should this fail, the next run finds the settled entries' copies gone.
+  // Should this fail, the next run settles the same entries again.
   if (settled != *text) static_cast<void>(files.WriteJournal(settled));
   for (const AsideCopy& copy : unnotedCopies) {
     if (files.IsFile(copy.path) && files.IsFile(copy.target)) files.Delete(copy.path);

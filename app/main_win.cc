@@ -11,6 +11,6 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   // Registers the common-control classes, among them the progress bar.
   InitCommonControls();
-  WindowsPlatform platform(instance);
+  WindowsPlatform platform(instance, MakeAppPaths().applicationDirectory);
   return RunUpdate(FromWide(commandLine), platform, ListPublicKeyText);
 }

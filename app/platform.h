@@ -28,9 +28,13 @@ class Platform {
   virtual std::string ReadTextFile(const std::u16string& path) = 0;
   // Replaces the file with exactly these bytes; failures go unnoticed.
   virtual void WriteTextFile(const std::u16string& path, const std::string& text) = 0;
-  // Puts back every old file a stopped run left renamed aside below folder
-  // and deletes the aside copies nothing holds any more.
-  virtual void SettleAsideCopies(const std::u16string& folder) = 0;
+  // Settles the aside copies that earlier runs left below folder: puts back
+  // an old file a stopped run left renamed aside and deletes the copies
+  // nothing holds any more. recordedTargets, the full paths of the files
+  // the record names, are the only targets whose copies from launchers
+  // without a journal are deleted.
+  virtual void SettleAsideCopies(const std::u16string& folder,
+                                 const std::vector<std::u16string>& recordedTargets) = 0;
 
   // Network. An empty list means that none was obtained, or that its body
   // passed sizeLimit bytes.

@@ -31,14 +31,16 @@ std::string WindowsPlatform::FetchServerList(const std::u16string& url, uint64_t
   return ::FetchServerList(url, sizeLimit);
 }
 
-void WindowsPlatform::SettleAsideCopies(const std::u16string& folder) {
-  ::SettleAsideCopies(folder);
+void WindowsPlatform::SettleAsideCopies(const std::u16string& folder,
+                                        const std::vector<std::u16string>& recordedTargets) {
+  ::SettleAsideCopies(folder, recordedTargets);
 }
 
 bool WindowsPlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,
                                    const std::u16string& displayName,
                                    const std::string& expectedDigest) {
-  return ::DownloadFile(url, localPath, displayName, expectedDigest, ShowDownloadProgress);
+  return ::DownloadFile(url, localPath, displayName, expectedDigest, ShowDownloadProgress,
+                        applicationDirectory_);
 }
 
 bool WindowsPlatform::CloseRunningApplications(const std::vector<std::u16string>& names) {

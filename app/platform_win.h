@@ -3,18 +3,23 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "app/platform.h"
 
 // Platform on Win32: each operation is one subsystem's Windows call.
 class WindowsPlatform final : public Platform {
  public:
-  explicit WindowsPlatform(HINSTANCE instance) : instance_(instance) {}
+  // applicationDirectory: where the journal of aside copies lives.
+  WindowsPlatform(HINSTANCE instance, std::u16string applicationDirectory)
+      : instance_(instance), applicationDirectory_(std::move(applicationDirectory)) {}
 
   bool PathExists(const std::u16string& path) override;
   bool MakeDirectory(const std::u16string& path) override;
   std::string ReadTextFile(const std::u16string& path) override;
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
-  void SettleAsideCopies(const std::u16string& folder) override;
+  void SettleAsideCopies(const std::u16string& folder,
+                         const std::vector<std::u16string>& recordedTargets) override;
   std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) override;
   bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                     const std::u16string& displayName,
@@ -34,6 +39,7 @@ class WindowsPlatform final : public Platform {
 
  private:
   HINSTANCE instance_;
+  const std::u16string applicationDirectory_;
 };
 
 #endif  // APP_PLATFORM_WIN_H_

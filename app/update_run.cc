@@ -7,8 +7,11 @@
 #include "app/messages.h"
 #include "app/platform.h"
 #include "app/update_pass.h"
+#include "lists/ansi.h"
 #include "lists/list_signature.h"
 #include "lists/server_list.h"
+#include "lists/storable_name.h"
+#include "lists/version_list.h"
 
 namespace {
 
@@ -16,6 +19,20 @@ namespace {
 // file of that name counts as existing.
 bool EnsureApplicationDirectory(Platform& platform, const std::u16string& directory) {
   return platform.PathExists(directory) || platform.MakeDirectory(directory);
+}
+
+// Where the files the record names are stored: the only targets whose aside
+// copies, made by launchers that kept no journal of them, may be deleted.
+// A name that cannot be stored there names no file of the launcher's.
+std::vector<std::u16string> RecordedTargets(Platform& platform, const AppPaths& paths) {
+  std::vector<std::u16string> targets;
+  for (const auto& entry : ParseVersionList(platform.ReadTextFile(paths.localListPath))) {
+    const std::u16string localName = LocalFileName(AnsiToWide(entry.first));
+    if (IsStorableName(localName, paths.applicationDirectory)) {
+      targets.push_back(paths.applicationDirectory + u"\\" + localName);
+    }
+  }
+  return targets;
 }
 
 // No list was obtained: start what is installed, unchanged, or say why not.
@@ -71,7 +88,7 @@ int RunUpdate(std::u16string_view commandLine, Platform& platform,
   }
   // Before anything is started or selected: an old file that a stopped run
   // left renamed aside is back in place.
-  platform.SettleAsideCopies(paths.applicationDirectory);
+  platform.SettleAsideCopies(paths.applicationDirectory, RecordedTargets(platform, paths));
 
   const std::string serverText = FetchAcceptedList(platform, listPublicKeyText);
   if (serverText.empty()) return StartOffline(platform, paths, options);

@@ -14,6 +14,9 @@
 
 inline constexpr std::u16string_view kStagingSuffix = u".crv3part";
 inline constexpr std::u16string_view kAsideSuffix = u".crv3old";
+// The journal of the files the launcher made beside its targets, at the top
+// of the application directory; no listed file may take its name either.
+inline constexpr std::u16string_view kOwnedFilesName = u"owned_files.txt";
 
 // MAX_PATH, 260 units with the terminating zero: the longest path the plain
 // (not "\\?\") form takes.

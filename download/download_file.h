@@ -15,11 +15,14 @@ using ProgressDisplay = std::function<bool(const std::u16string& name, uint64_t 
 // leaves localPath exactly as it was. When expectedDigest (a SHA-256, 32
 // bytes) is given, a body with any other digest is a failed transfer too. A
 // body of announced length that the drives cannot hold beside the platform's
-// cache copy fails at its start (see CanHoldBody).
+// cache copy fails at its start (see CanHoldBody). A target that a running
+// program holds is renamed aside first, noted in the journal of
+// journalFolder, a folder above localPath (see PutStagedInPlace).
 [[nodiscard]] bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                                 const std::u16string& displayName,
                                 const std::string& expectedDigest,
-                                const ProgressDisplay& showProgress);
+                                const ProgressDisplay& showProgress,
+                                const std::u16string& journalFolder);
 
 // Creates the folder and its missing parents, outermost first; true when it
 // exists afterwards (or something of that name already existed).

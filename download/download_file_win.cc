@@ -29,10 +29,12 @@ bool IsFolder(const std::u16string& path) {
 // target's staging path. A leftover of a run that was killed is removed
 // first; the file is deleted again unless it is moved over its target, so a
 // failed or cut-off download never touches the installed file and leaves
-// nothing behind.
+// nothing behind. An aside copy made on the way is noted in the journal of
+// journalFolder.
 class PartialDownload {
  public:
-  explicit PartialDownload(const std::u16string& target) : path_(StagingPathFor(target)) {
+  PartialDownload(const std::u16string& target, const std::u16string& journalFolder)
+      : path_(StagingPathFor(target)), journalFolder_(journalFolder) {
     Remove();
   }
   PartialDownload(const PartialDownload&) = delete;
@@ -54,7 +56,7 @@ class PartialDownload {
   // Replaces target with this file, its data on the disk first; afterwards
   // there is nothing left to delete.
   bool MoveOver(const std::u16string& target) {
-    if (!PutStagedInPlace(path_, target)) return false;
+    if (!PutStagedInPlace(path_, target, journalFolder_)) return false;
     path_.clear();
     return true;
   }
@@ -63,6 +65,7 @@ class PartialDownload {
   void Remove() const { DeleteFileW(AsWide(path_)); }
 
   std::u16string path_;
+  const std::u16string journalFolder_;
 };
 
 HRESULT RunTransfer(const std::u16string& encodedUrl, const std::u16string& path,
@@ -113,7 +116,7 @@ bool ReplaceTarget(PartialDownload& file, const std::u16string& target) {
 
 bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                   const std::u16string& displayName, const std::string& expectedDigest,
-                  const ProgressDisplay& showProgress) {
+                  const ProgressDisplay& showProgress, const std::u16string& journalFolder) {
   const size_t separator = localPath.find_last_of(kPathSeparators);
   if (separator != std::u16string::npos) {
     // CreateDirectories accepts a file of the folder's name, but nothing can
@@ -123,7 +126,7 @@ bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
   }
   if (IsFolder(localPath)) return false;
 
-  PartialDownload download(localPath);
+  PartialDownload download(localPath, journalFolder);
   const std::u16string encodedUrl = UrlEncode(url);
   // A copy in the internet cache would answer instead of the server.
   DeleteUrlCacheEntryW(AsWide(encodedUrl));

@@ -2,16 +2,19 @@
 
 #include "base/scoped_win.h"
 #include "base/staging_path.h"
+#include "base/whole_file.h"
 #include "base/wide_string_win.h"
 #include "download/file_replacement.h"
 
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-constexpr char16_t kLongPathPrefix[] = u"\\\\?\\";
 
 class WindowsReplacementFiles : public ReplacementFiles {
  public:
+  explicit WindowsReplacementFiles(const std::u16string& folder)
+      : journalPath_(folder + u"\\" + std::u16string(kOwnedFilesName)) {}
+
   bool IsFile(const std::u16string& path) override {
     const DWORD attributes = GetFileAttributesW(AsWide(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -31,43 +34,40 @@ class WindowsReplacementFiles : public ReplacementFiles {
   }
 
   bool Delete(const std::u16string& path) override { return DeleteFileW(AsWide(path)); }
+
+  // The launcher never writes an empty journal, so an empty file is a
+  // damaged one.
+  std::optional<std::string> ReadJournal() override {
+    WholeFile journal = ReadWholeFile(journalPath_);
+    if (journal.status == WholeFile::Status::kMissing) return std::string();
+    if (journal.status != WholeFile::Status::kRead || journal.bytes.empty()) return std::nullopt;
+    return std::move(journal.bytes);
+  }
+
+  bool WriteJournal(const std::string& text) override {
+    if (!text.empty()) return ReplaceWholeFile(journalPath_, text);
+    return DeleteFileW(AsWide(journalPath_)) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  }
+
+ private:
+  std::u16string journalPath_;
 };
-
-bool IsFolderToEnter(const WIN32_FIND_DATAW& entry) {
-  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
-  // A link may lead out of the folder, or back into it.
-  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return false;
-  const std::wstring_view name = entry.cFileName;
-  return name != L"." && name != L"..";
-}
-
-void SettleAsideCopiesBelow(ReplacementFiles& files, const std::u16string& folder) {
-  const std::u16string pattern = folder + u"\\*";
-  WIN32_FIND_DATAW entry;
-  ScopedFindHandle search(FindFirstFileExW(AsWide(pattern), FindExInfoBasic, &entry,
-                                           FindExSearchNameMatch, nullptr,
-                                           FIND_FIRST_EX_LARGE_FETCH));
-  if (!search.IsValid()) return;
-  do {
-    const std::u16string path = folder + u"\\" + FromWide(entry.cFileName);
-    if (IsFolderToEnter(entry)) {
-      SettleAsideCopiesBelow(files, path);
-    } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsAsidePath(path)) {
-      SettleAsideCopy(files, path, path.substr(0, path.size() - kAsideSuffix.size()));
-    }
-  } while (FindNextFileW(search.Get(), &entry));
-}
 
 }  // namespace
 
-bool PutStagedInPlace(const std::u16string& staged, const std::u16string& target) {
-  WindowsReplacementFiles files;
-  return ReplaceWithStaged(files, staged, target, AsidePathFor(target));
+bool PutStagedInPlace(const std::u16string& staged, const std::u16string& target,
+                      const std::u16string& folder) {
+  WindowsReplacementFiles files(folder);
+  return ReplaceWithStaged(files, folder, staged, target, AsidePathFor(target));
 }
 
-void SettleAsideCopies(const std::u16string& folder) {
-  WindowsReplacementFiles files;
-  // Paths below the folder may be longer than the plain form allows.
-  const bool isLong = folder.compare(0, 4, kLongPathPrefix) == 0;
-  SettleAsideCopiesBelow(files, isLong ? folder : kLongPathPrefix + folder);
+void SettleAsideCopies(const std::u16string& folder,
+                       const std::vector<std::u16string>& recordedTargets) {
+  WindowsReplacementFiles files(folder);
+  std::vector<AsideCopy> copies;
+  copies.reserve(recordedTargets.size());
+  for (const std::u16string& target : recordedTargets) {
+    copies.push_back({AsidePathFor(target), target});
+  }
+  SettleAsideCopies(files, folder, copies);
 }

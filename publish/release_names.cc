@@ -75,6 +75,9 @@ std::optional<std::string> ProblemWith(const std::u16string& releaseName,
   if (IsTopLevelNamed(releaseName, LocalListName)) {
     return "is the launcher's own record of installed versions";
   }
+  if (IsTopLevelNamed(releaseName, kOwnedFilesName)) {
+    return "is the launcher's own journal of the files it replaces";
+  }
   if (IsTopLevelNamed(servedName, kListFileName)) return "would be served in place of the list";
   if (IsTopLevelNamed(servedName,
                       std::u16string(kListFileName) + std::u16string(kSignatureFileEnding))) {

@@ -38,8 +38,9 @@ void FakePlatform::WriteTextFile(const std::u16string& path, const std::string& 
   files[path] = text;
 }
 
-void FakePlatform::SettleAsideCopies(const std::u16string& folder) {
-  calls.push_back("SettleAsideCopies(" + Utf8(folder) + ")");
+void FakePlatform::SettleAsideCopies(const std::u16string& folder,
+                                     const std::vector<std::u16string>& recordedTargets) {
+  calls.push_back("SettleAsideCopies(" + Utf8(folder) + "|" + Join(recordedTargets) + ")");
 }
 
 std::string FakePlatform::FetchServerList(const std::u16string& url, uint64_t sizeLimit) {

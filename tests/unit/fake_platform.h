@@ -31,7 +31,8 @@ class FakePlatform : public Platform {
   bool MakeDirectory(const std::u16string& path) override;
   std::string ReadTextFile(const std::u16string& path) override;
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
-  void SettleAsideCopies(const std::u16string& folder) override;
+  void SettleAsideCopies(const std::u16string& folder,
+                         const std::vector<std::u16string>& recordedTargets) override;
   std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) override;
   bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
                     const std::u16string& displayName,

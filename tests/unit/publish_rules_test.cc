@@ -42,6 +42,7 @@ TEST(CheckReleaseNamesTest, AcceptsWhatTheLauncherStoresAndRefusesTheRest) {
       {u"x.i.zip", true, u"", "", "would be stored by the launcher as x.ini"},
       {u"x.i.zip", false, u"", "", "would be stored by the launcher as x.ini"},
       {u"local_list.txt", true, u"", "", "record of installed versions"},
+      {u"Owned_Files.TXT", true, u"", "", "journal of the files it replaces"},
       {u"LOCAL_LIST.TXT", true, u"", "", "record of installed versions"},
       {u"FileList.txt", true, u"", "", "in place of the list"},
       {u"a.dll.crv3part", true, u"", "", "ends in .crv3part"},

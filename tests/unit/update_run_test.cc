@@ -74,13 +74,17 @@ TEST_F(UpdateRunTest, OfflineWithoutProgramShowsServerError) {
               ElementsAre("ShowMessage(서버에 연결할 수 없습니다.\n인터넷 연결을 확인하세요.|오류|16)"));
 }
 
+// With the stored paths of the recorded files that can be stored at all.
 TEST_F(UpdateRunTest, OldFilesLeftAsideAreSettledBeforeTheListEvenOffline) {
   platform.existingPaths.clear();
   platform.creatableDirectories.insert(kDirectory16);
+  platform.files[u"C:\\corvane3\\local_list.txt"] = "a.dll|1\nsub/b.i.zip|2\n..\\x.dll|3\n";
   EXPECT_EQ(RunUpdate(u"", platform, ""), 1);
   EXPECT_THAT(platform.calls,
               ElementsAre("PathExists(" + kDirectory + ")", "MakeDirectory(" + kDirectory + ")",
-                          "SettleAsideCopies(" + kDirectory + ")",
+                          "ReadTextFile(" + kDirectory + "\\local_list.txt)",
+                          "SettleAsideCopies(" + kDirectory + "|" + kDirectory + "\\a.dll," +
+                              kDirectory + "\\sub/b.ini)",
                           "FetchServerList(https://update.test/cv3down/filelist.txt)",
                           "PathExists(" + kExecutable + ")", testing::StartsWith("ShowMessage(")));
 }
@@ -164,11 +168,12 @@ TEST_F(UpdateRunTest, SignedListIsTakenOnlyWithAValidSignature) {
       EXPECT_EQ(signedRun.CallsTo("DownloadFile").size(), 1u);
     } else {
       std::vector<std::string> expected = {
-          "PathExists(" + kDirectory + ")", "SettleAsideCopies(" + kDirectory + ")", fetchList,
-          fetchSignature, "PathExists(" + kExecutable + ")",
+          "PathExists(" + kDirectory + ")", "ReadTextFile(" + kDirectory + "\\local_list.txt)",
+          "SettleAsideCopies(" + kDirectory + "|)", fetchList, fetchSignature,
+          "PathExists(" + kExecutable + ")",
           "StartProgram(" + kExecutable + "||" + kDirectory + ")"};
       // No list obtained: no signature asked for.
-      if (c.served.size() > kServerListSizeLimit) expected.erase(expected.begin() + 3);
+      if (c.served.size() > kServerListSizeLimit) expected.erase(expected.begin() + 4);
       EXPECT_THAT(signedRun.calls, testing::ElementsAreArray(expected)) << c.what;
     }
   }

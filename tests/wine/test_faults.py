@@ -309,46 +309,66 @@ def test_the_running_launcher_replaces_itself(bench, prefix, http_server):
 
 
 def test_a_loaded_library_is_replaced_and_its_old_copy_goes_later(bench, prefix, http_server):
+    """The old copy is never put back: when the new file is lost (a
+    quarantine, a user) while the old one still runs, the next run fetches it
+    again. A user's file that only ends like an aside copy is not touched."""
     plugin = (paths.program("hold_open", prefix.preset).parent / "bench_plugin.dll").read_bytes()
     bench.install_release({"plugin.dll": plugin, "crv3v2.exe": b"fake_app"})
+    notes = {"notes.txt": b"mine", "notes.txt" + ASIDE: b"my backup"}
+    for name, data in notes.items():
+        (prefix.app_dir / name).write_bytes(data)
     serve_release(http_server, {"plugin.dll": newer(plugin)})
     holder = HeldOpen(prefix, "plugin.dll", load=True)
     try:
         before = invariant.snapshot(prefix)
         result = bench.run(**RUN)
-        invariant.check(prefix, before, result, http_server, held=("plugin.dll",))
+        invariant.check(prefix, before, result, http_server, held=("plugin.dll",), kept=notes)
         assert boxes(result) == [DONE]
         assert prefix.app_files()["plugin.dll" + ASIDE] == plugin
+        (prefix.app_dir / "plugin.dll").unlink()
         # While the program runs, the next run cannot remove the copy yet.
         before = invariant.snapshot(prefix)
         result = bench.run(**RUN)
-        invariant.check(prefix, before, result, http_server, held=("plugin.dll",))
+        invariant.check(prefix, before, result, http_server, held=("plugin.dll",), kept=notes)
+        assert boxes(result) == [DONE]
+        assert prefix.app_files()["plugin.dll"] == newer(plugin)
     finally:
         assert holder.release() == 0
 
     before = invariant.snapshot(prefix)
     result = bench.run(**RUN)
 
-    invariant.check(prefix, before, result, http_server)
-    assert boxes(result) == [] and file_requests(http_server) == ["plugin.dll"]
-    assert prefix.app_files()["plugin.dll"] == newer(plugin)
+    invariant.check(prefix, before, result, http_server, kept=notes)
+    assert boxes(result) == [] and file_requests(http_server) == ["plugin.dll"] * 2
+    # The old copy and the journal that named it are gone; the user's files stay.
+    files = prefix.app_files()
+    assert sorted(files) == sorted([*notes, "plugin.dll", "crv3v2.exe", "local_list.txt"])
+    assert {n: files[n] for n in notes} == notes and files["plugin.dll"] == newer(plugin)
 
 
 def test_old_files_left_aside_are_put_back_before_selection(bench, prefix, http_server):
-    """A run stopped between its two moves left a.dat's old bytes aside and
-    no a.dat; one that could not delete its aside copy left sub/b.dat's."""
-    install(bench, ["a.dat", "sub/b.dat"])
+    """A run stopped between its two moves left a.dat's old bytes aside, noted
+    in its journal, and no a.dat. Launchers from before the journal left
+    sub/b.dat's copy beside it and c.dat's alone."""
+    install(bench, ["a.dat", "sub/b.dat", "c.dat"])
     (prefix.app_dir / "a.dat").rename(prefix.app_dir / ("a.dat" + ASIDE))
+    (prefix.app_dir / invariant.JOURNAL).write_bytes(
+        b"crv3launcher owned files\r\naside|moving|a.dat.crv3old\r\nend\r\n")
     (prefix.app_dir / "sub" / ("b.dat" + ASIDE)).write_bytes(b"b.dat before its update")
-    serve_release(http_server, {"a.dat": new("a.dat"), "sub/b.dat": new("sub/b.dat")}, version=1)
+    (prefix.app_dir / "c.dat").rename(prefix.app_dir / ("c.dat" + ASIDE))
+    serve_release(http_server, {n: new(n) for n in ["a.dat", "sub/b.dat", "c.dat"]}, version=1)
     before = invariant.snapshot(prefix)
 
     result = bench.run(**RUN)
 
-    invariant.check(prefix, before, result, http_server)
-    # a.dat is back and recorded: nothing is fetched.
-    assert boxes(result) == [] and file_requests(http_server) == []
-    assert prefix.app_files()["a.dat"] == old("a.dat")
+    invariant.check(prefix, before, result, http_server, kept=("c.dat" + ASIDE,))
+    # a.dat is back and recorded; c.dat's old bytes are never put back: it is
+    # fetched again, and its copy goes once it has its target beside it.
+    assert boxes(result) == [DONE] and file_requests(http_server) == ["c.dat"]
+    files = prefix.app_files()
+    assert files["a.dat"] == old("a.dat") and files["c.dat"] == new("c.dat")
+    assert invariant.temporary_files(prefix) == ["c.dat" + ASIDE]
+    assert invariant.JOURNAL not in files
 
 
 def test_data_is_flushed_before_any_name_points_at_it(bench, prefix, http_server, tmp_path):

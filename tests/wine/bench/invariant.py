@@ -16,7 +16,9 @@ outside: one snapshot of the prefix before the run, one check after it.
 - No launcher temporary file is left in C:\\corvane3. The one exception is
   the aside copy of a file a running program holds (`held`): the old bytes
   renamed out of the way, which the next run removes. An aside copy that a
-  run puts back or removes counts as its target's old bytes.
+  run puts back or removes counts as its target's old bytes. A file that
+  only looks like a temporary (`kept`: a user's own, a copy an older
+  launcher left aside) is held to its old bytes like any other.
 
 Use:
     before = invariant.snapshot(prefix)
@@ -37,6 +39,8 @@ from .launcher import SHORTCUT_NAME
 BASE_PATH = "/cv3down/"
 LIST_PATH = BASE_PATH + "filelist.txt"
 RECORD = "local_list.txt"
+# The launcher's journal of the aside copies it made.
+JOURNAL = "owned_files.txt"
 
 # Names the launcher gives files it writes before moving them into place, in
 # every form it has used.
@@ -230,11 +234,13 @@ def _kept_aside(name, before, after, held):
     return target in held and any(old and old.digest == digest for old in olds)
 
 
-def problems(prefix, before, result, server, current=(), cache_copies_allowed=False, held=()):
+def problems(prefix, before, result, server, current=(), cache_copies_allowed=False, held=(),
+             kept=()):
     """Every way the run broke the invariant, as readable lines. `current`
     names listed files whose installed bytes are the server's version by the
     info file's word (the run rightly leaves them and records them); `held`
-    names files (relative, host separators) a running program holds."""
+    names files (relative, host separators) a running program holds; `kept`
+    names files that end like an aside copy but must stay as they were."""
     found = []
     if result is not None and not result.killed:
         if result.timed_out or result.exit_code not in (0, 1):
@@ -244,10 +250,13 @@ def problems(prefix, before, result, server, current=(), cache_copies_allowed=Fa
     after = snapshot(prefix)
 
     for name, old in before.app_files.items():
-        if name not in after.app_files and _aside_target(name) not in after.app_files:
+        if name in after.app_files or name == JOURNAL:
+            continue
+        if name in kept or _aside_target(name) not in after.app_files:
             found.append(f"{name}: removed")
     for name, state in after.app_files.items():
-        if name == RECORD or TEMPORARY.fullmatch(os.path.basename(name)):
+        if name in (RECORD, JOURNAL) or (name not in kept and
+                                         TEMPORARY.fullmatch(os.path.basename(name))):
             continue
         old = before.app_files.get(name) or before.app_files.get(name + ASIDE)
         body = new_bodies.get(name)
@@ -263,7 +272,7 @@ def problems(prefix, before, result, server, current=(), cache_copies_allowed=Fa
     found += _record_problems(prefix, before, after, served,
                               {n.encode("cp949") if isinstance(n, str) else n for n in current})
     found += [f"{name}: temporary file left" for name in temporary_files(prefix)
-              if not _kept_aside(name, before, after, held)]
+              if name not in kept and not _kept_aside(name, before, after, held)]
 
     outside = after.outside
     shortcut = os.path.relpath(prefix.desktop / SHORTCUT_NAME, prefix.drive_c)

@@ -47,6 +47,11 @@ std::u16string WindowText(HWND window) {
   return FromWide(text);
 }
 
+// The journal of aside copies goes beside each file.
+std::u16string FolderOf(const std::u16string& path) {
+  return path.substr(0, path.find_last_of(u"\\/"));
+}
+
 bool FetchBare(const FileToFetch& file) {
   return URLDownloadToFileW(nullptr, AsWide(UrlEncode(file.url)), AsWide(file.localPath), 0,
                             nullptr) == S_OK;
@@ -61,7 +66,7 @@ bool FetchAll(const std::vector<FileToFetch>& files, bool bare) {
     const bool stored =
         bare ? FetchBare(file)
              : DownloadFile(file.url, file.localPath, file.displayName, file.expectedDigest,
-                            ShowDownloadProgress);
+                            ShowDownloadProgress, FolderOf(file.localPath));
     ResetProgressBar();
     std::printf("%d/%d %s\n", k, total, stored ? "ok" : "failed");
     std::fflush(stdout);

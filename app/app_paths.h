@@ -17,10 +17,14 @@ inline constexpr std::u16string_view ApplicationDirectoryName = u"corvane3";
 inline constexpr std::u16string_view ExecutableName = u"crv3v2.exe";
 // The launcher's record of installed versions, in the application directory.
 inline constexpr std::u16string_view LocalListName = u"local_list.txt";
+// The number of the last release accepted, beside the record (a launcher with
+// a key only; app/accepted_release.h).
+inline constexpr std::u16string_view AcceptedReleaseName = u"release_number.txt";
 
 struct AppPaths {
   std::u16string applicationDirectory;  // C:\corvane3, no trailing separator
   std::u16string localListPath;         // ...\local_list.txt
+  std::u16string acceptedReleasePath;   // ...\release_number.txt
   std::u16string executablePath;        // ...\crv3v2.exe
 };
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "lists/text_file.h"
+
 // MessageBoxW icon flags; every box has the OK button only and no owner.
 enum class MessageIcon : unsigned {
   kError = 0x10,
@@ -27,6 +29,13 @@ class Platform {
   virtual std::string ReadTextFile(const std::u16string& path) = 0;
   // Replaces the file with exactly these bytes; failures go unnoticed.
   virtual void WriteTextFile(const std::u16string& path, const std::string& text) = 0;
+  // A small file of the launcher's own, at most maxBytes, read whole or
+  // reported missing or unreadable.
+  virtual KeptFileRead ReadKeptFile(const std::u16string& path, size_t maxBytes) = 0;
+  // Writes the bytes beside path, flushes them and moves them over path in
+  // one step; true when they are in place.
+  [[nodiscard]] virtual bool ReplaceFileDurably(const std::u16string& path,
+                                                const std::string& text) = 0;
   // Puts back every old file a stopped run left renamed aside below folder
   // and deletes the aside copies nothing holds any more.
   virtual void SettleAsideCopies(const std::u16string& folder) = 0;

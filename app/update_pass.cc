@@ -5,6 +5,7 @@
 #include <set>
 #include <string_view>
 
+#include "app/accepted_release.h"
 #include "app/listed_executables.h"
 #include "app/messages.h"
 #include "app/platform.h"
@@ -24,6 +25,9 @@ constexpr size_t kMaxListedFailures = 10;
 // name of some megabytes.
 constexpr size_t kMaxShownNameUnits = 260;
 constexpr char16_t kCutMark[] = u"...";
+// The kept release is one short line; anything longer was not written by the
+// launcher.
+constexpr size_t kMaxAcceptedReleaseBytes = 1024;
 
 struct DownloadOutcome {
   bool updated = false;
@@ -66,6 +70,7 @@ DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads,
     // A name that cannot be stored where it belongs is never fetched; it fails.
     const bool stored =
         IsStorableName(localName, applicationDirectory) &&
+        !(digestRequired && IsStoredAsAcceptedReleaseFile(localName)) &&
         (digest != digests.end() || !digestRequired) &&
         platform.DownloadFile(std::u16string(BaseUrl) + name,
                               applicationDirectory + u"\\" + localName, localName,
@@ -111,6 +116,19 @@ InstalledRecord ReadInstalledRecord(Platform& platform, const AppPaths& paths) {
   return record;
 }
 
+// A signed list against the release the launcher kept. A kept file that is
+// there but cannot be read, or does not parse, refuses every list for this
+// run: taken for none, it would let any older numbered list in.
+ReleaseCheck CheckAgainstKeptRelease(const std::string& serverText, Platform& platform,
+                                     const AppPaths& paths) {
+  const KeptFileRead kept =
+      platform.ReadKeptFile(paths.acceptedReleasePath, kMaxAcceptedReleaseBytes);
+  if (kept.status == KeptFileRead::Status::kMissing) return CheckRelease(serverText, std::nullopt);
+  const std::optional<AcceptedRelease> accepted =
+      kept.status == KeptFileRead::Status::kRead ? ParseAcceptedRelease(kept.bytes) : std::nullopt;
+  return accepted ? CheckRelease(serverText, accepted) : ReleaseCheck::kRefused;
+}
+
 // False, after telling the user, when a running copy stays: it could not be
 // replaced.
 bool CloseRunningCopies(const std::string& serverText, Platform& platform) {
@@ -128,10 +146,29 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
   // signed list is first held against the record, so that a replayed one
   // closes nothing.
   if (!signedList && !CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
+  const ReleaseCheck release = signedList ? CheckAgainstKeptRelease(serverText, platform, paths)
+                                          : ReleaseCheck::kUnnumbered;
+  if (release == ReleaseCheck::kRefused) return PassResult::kStaleList;
   const InstalledRecord record = ReadInstalledRecord(platform, paths);
   const VersionList serverList = ParseVersionList(serverText);
   if (signedList) {
     if (NamesOlderVersion(serverList, record.localList, record.infoList)) {
+      return PassResult::kStaleList;
+    }
+    // A higher number is kept before anything is closed, fetched or recorded.
+    // Kept after the downloads, a run killed between the record and the
+    // number would leave the new record beside the old number, and a list
+    // older than the record but newer than that number would then be taken
+    // and put its older bytes back. Kept first, a killed run leaves a number
+    // whose list is installed in part: that very list, served again, is taken
+    // (same number, same bytes) and finishes the job, and every newer one is
+    // taken too, so nothing is locked out. The number is moved over the old
+    // one in one step, so a kill leaves either of them and never a file that
+    // cannot be read (which would refuse every list). A number that cannot be
+    // kept installs nothing from its list.
+    if (release == ReleaseCheck::kNewer &&
+        !platform.ReplaceFileDurably(paths.acceptedReleasePath,
+                                     FormatAcceptedRelease(AcceptedReleaseOf(serverText)))) {
       return PassResult::kStaleList;
     }
     if (!CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "base/scoped_win.h"
 #include "base/wide_string_win.h"
@@ -58,12 +59,41 @@ std::string ReadTextFile(const std::u16string& path) {
 // target's staging file first and then moved over the target in one step, so
 // the target holds either its old bytes or all of the new ones. A staging
 // file that a killed run left behind is simply written over.
-void WriteTextFile(const std::u16string& path, const std::string& text) {
+bool ReplaceFileDurably(const std::u16string& path, const std::string& text) {
   const std::u16string staging = StagingPathFor(path);
   if (WriteDurably(staging, text) &&
       MoveFileExW(AsWide(staging), AsWide(path),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return;
+    return true;
   }
   DeleteFileW(AsWide(staging));
+  return false;
+}
+
+void WriteTextFile(const std::u16string& path, const std::string& text) {
+  (void)ReplaceFileDurably(path, text);
+}
+
+KeptFileRead ReadKeptFile(const std::u16string& path, size_t maxBytes) {
+  ScopedHandle file(CreateFileW(AsWide(path), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    const DWORD error = GetLastError();
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return {missing ? KeptFileRead::Status::kMissing : KeptFileRead::Status::kUnreadable, {}};
+  }
+  // One byte more than allowed tells a longer file from one of exactly maxBytes.
+  std::string bytes(maxBytes + 1, '\0');
+  size_t total = 0;
+  DWORD read = 0;
+  do {
+    const DWORD room = static_cast<DWORD>(std::min(bytes.size() - total, size_t{kReadChunk}));
+    if (!ReadFile(file.Get(), bytes.data() + total, room, &read, nullptr)) {
+      return {KeptFileRead::Status::kUnreadable, {}};
+    }
+    total += read;
+  } while (read > 0 && total < bytes.size());
+  if (total > maxBytes) return {KeptFileRead::Status::kUnreadable, {}};
+  bytes.resize(total);
+  return {KeptFileRead::Status::kRead, std::move(bytes)};
 }

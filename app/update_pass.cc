@@ -151,8 +151,12 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
   if (release == ReleaseCheck::kRefused) return PassResult::kStaleList;
   const InstalledRecord record = ReadInstalledRecord(platform, paths);
   const VersionList serverList = ParseVersionList(serverText);
+  // A numbered list is held to its number alone: the versions of its names
+  // may go down (a name dropped and added again), and its digests tell what
+  // changed.
+  const bool numbered = release == ReleaseCheck::kNewer || release == ReleaseCheck::kAccepted;
   if (signedList) {
-    if (NamesOlderVersion(serverList, record.localList, record.infoList)) {
+    if (!numbered && NamesOlderVersion(serverList, record.localList, record.infoList)) {
       return PassResult::kStaleList;
     }
     // A higher number is kept before anything is closed, fetched or recorded.
@@ -173,9 +177,12 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
     }
     if (!CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
   }
-  const std::vector<std::u16string> downloads =
-      SelectDownloads(serverList, record.localList, record.infoList, paths.applicationDirectory,
-                      [&platform](const std::u16string& path) { return platform.PathExists(path); });
+  const std::vector<std::u16string> downloads = SelectDownloads(
+      serverList, record.localList, record.infoList, paths.applicationDirectory,
+      [&platform](const std::u16string& path) { return platform.PathExists(path); },
+      numbered ? NamesWithChangedDigest(ParseListDigests(serverText),
+                                        ParseListDigests(record.localText))
+               : std::set<std::string>());
 
   DownloadOutcome outcome;
   if (!downloads.empty()) {
@@ -191,6 +198,10 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
   // now: they keep no entry of this list, so the next run fetches them again.
   if (outcome.updated || record.localText.empty()) {
     std::string recordText = WithoutLinesNaming(serverText, outcome.failedListedNames);
+    // The kept lines still serve numbered lists: they are the recorded
+    // digests that a name coming back (or failing now) is compared with, and
+    // without them a name that cv3info.ini covers would be held to its
+    // version alone again.
     if (signedList) {
       recordText = KeepingRecordedLines(std::move(recordText), record.localText, serverList,
                                         outcome.failedListedNames);

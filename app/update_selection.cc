@@ -29,15 +29,27 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
                                             const VersionList& localList,
                                             const VersionList& infoList,
                                             const std::u16string& applicationDirectory,
-                                            const PathExistsTest& pathExists) {
+                                            const PathExistsTest& pathExists,
+                                            const std::set<std::string>& changedBytes) {
   std::vector<std::u16string> downloads;
   for (const auto& [name, serverVersion] : serverList) {
-    if (NeedsDownload(name, serverVersion, localList, infoList, applicationDirectory,
+    if (changedBytes.count(name) > 0 ||
+        NeedsDownload(name, serverVersion, localList, infoList, applicationDirectory,
                       pathExists)) {
       downloads.push_back(AnsiToWide(name));
     }
   }
   return downloads;
+}
+
+std::set<std::string> NamesWithChangedDigest(const ListDigests& listed,
+                                             const ListDigests& recorded) {
+  std::set<std::string> changed;
+  for (const auto& [name, digest] : listed) {
+    const auto before = recorded.find(name);
+    if (before != recorded.end() && before->second != digest) changed.insert(name);
+  }
+  return changed;
 }
 
 bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,

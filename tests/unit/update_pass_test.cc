@@ -339,6 +339,27 @@ TEST_F(SignedReplayTest, ARecordNeverForgetsAVersionThatAListLeavesOutOrFailsToR
   ExpectStale(Hashed("crv3v2.exe", 5));
 }
 
+// A numbered list is held to its number, not to the recorded versions: a
+// name may come back lower, and a listed digest other than the recorded one
+// selects its file as a newer version would. A file whose bytes are recorded
+// stays, whatever its version; one that failed is compared with its kept line.
+TEST_F(SignedReplayTest, NumberedListsSelectByDigestWhateverTheVersions) {
+  const std::string numbered = "config.i.zip|3|" + std::string(64, 'd') + "|r7\r\n" +
+                               Hashed("crv3v2.exe", 2, 'e') + Hashed("data.dat", 9, 'e') +
+                               Hashed("new.dat", 1, 'e');
+  FailDownloadOf(u"data.dat");
+  EXPECT_EQ(RunSigned(numbered), PassResult::kFinished);
+  // config.i.zip is fetched at every start: its listed name is never present.
+  const std::string config = Download("config.i.zip", "config.ini", std::string(64, 'd'));
+  EXPECT_THAT(platform.CallsTo("DownloadFile"),
+              ElementsAre(config, Download("crv3v2.exe", "crv3v2.exe", std::string(64, 'e')),
+                          Download("data.dat", "data.dat", std::string(64, 'e')),
+                          Download("new.dat", "new.dat", std::string(64, 'e'))));
+  EXPECT_EQ(RunSigned(numbered), PassResult::kFinished);
+  EXPECT_THAT(platform.CallsTo("DownloadFile"),
+              ElementsAre(config, Download("data.dat", "data.dat", std::string(64, 'e'))));
+}
+
 // With a key, a selected line without a well-formed digest fails unfetched,
 // like a body of the wrong digest; a current one is left alone.
 TEST_F(SignedReplayTest, SelectedLinesWithoutADigestFailUnfetched) {

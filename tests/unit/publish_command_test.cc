@@ -197,7 +197,10 @@ TEST_F(PublishCommandTest, FirstReleaseServesEveryFileAndListsThemInByteOrder) {
   ListDigests digests;
   for (const auto& [name, bytes] : expected) digests[Cp949(name.c_str())] = Sha256Of(bytes);
   EXPECT_EQ(ParseListDigests(served.at("filelist.txt")), digests);
+  // Unsigned and first: the history is the list, without a release number.
+  EXPECT_EQ(served.at("version_history.txt"), served.at("filelist.txt"));
   served.erase("filelist.txt");
+  served.erase("version_history.txt");
   EXPECT_EQ(served, expected);
   EXPECT_THAT(console_.err,
               ElementsAre("warning: config.ini: served as .i.zip, which the launcher fetches again "
@@ -250,7 +253,7 @@ TEST_F(PublishCommandTest, UpdateIntoANewFolderComparesWithThePreviousOne) {
 
   EXPECT_THAT(WithoutDigests(Read("v2").at("filelist.txt")), HasSubstr("config.i.zip|9\r\ncrv3v2.exe|1\r\n"));
   EXPECT_EQ(Read("v2").at("config.i.zip"), "[a]\r\nb=2\r\n");
-  EXPECT_EQ(Read("v2").size(), 6u);
+  EXPECT_EQ(Read("v2").size(), 7u);
 }
 
 TEST_F(PublishCommandTest, FinishesAPublicationThatWasStoppedWhilePutInPlace) {
@@ -279,8 +282,8 @@ TEST_F(PublishCommandTest, AnUpdateInPlaceMovesTheSignatureAndThenTheListLast) {
   ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served", "--key", "key.pem"},
                 &moves), kExitOk);
 
-  ASSERT_EQ(moves.names.size(), 4u);
-  EXPECT_THAT(std::vector<std::string>(moves.names.begin() + 2, moves.names.end()),
+  ASSERT_EQ(moves.names.size(), 5u);
+  EXPECT_THAT(std::vector<std::string>(moves.names.begin() + 3, moves.names.end()),
               ElementsAre("filelist.txt.sig", "filelist.txt"));
 }
 
@@ -320,7 +323,8 @@ TEST_F(PublishCommandTest, EveryPublicationRemovesAGzThatNoLongerFitsItsFileBefo
                  "key.pem"}, &moves), kExitOk);
 
   EXPECT_THAT(moves.names, ElementsAre("a.dat", "a.dat.gz", "-b.dat.gz", "b.dat",
-                                       "filelist.txt.sig", "filelist.txt.gz", "filelist.txt"));
+                                       "version_history.txt", "filelist.txt.sig",
+                                       "filelist.txt.gz", "filelist.txt"));
   Tree served = Read("served");
   EXPECT_THAT(GzNames(served), ElementsAre("a.dat.gz", "c.dat.gz", "filelist.txt.gz"));
   EXPECT_TRUE(Fits(served.at("a.dat.gz"), std::string(4000, 'A')));

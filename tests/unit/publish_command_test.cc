@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "app/app_paths.h"
+#include "app/update_run.h"
 #include "base/hex_text.h"
 #include "base/sha256.h"
 #include "publish/signing.h"
@@ -23,6 +25,7 @@
 #include "publish/file_system.h"
 #include "publish/gzip_body.h"
 #include "base/utf8.h"
+#include "tests/unit/fake_platform.h"
 
 namespace {
 
@@ -161,6 +164,7 @@ class PublishCommandTest : public ::testing::Test {
       const bool isFolder = argument.rfind("--", 0) != 0 && argument != "verify" &&
                             argument != "keygen" && argument != "check" &&
                             (i == 0 || (arguments[i - 1] != "--release" &&
+                                        arguments[i - 1] != "--release-number" &&
                                         arguments[i - 1] != "--public-key"));
       wide.push_back(*FromUtf8(isFolder ? Path(argument).string() : argument));
     }
@@ -623,6 +627,86 @@ TEST_F(PublishCommandTest, VerifyWithTheKeyNamesEveryLineWithoutADigest) {
   EXPECT_EQ(Run({"verify", "served", "--public-key", EncodeHex(pair.publicKey)}), kExitError);
   EXPECT_THAT(console_.err, ElementsAre("error: a.dat: its line has no SHA-256",
                                         "error: c.dat: its line has no SHA-256"));
+}
+
+// A launcher's world in which the server serves one publication's files and
+// the installed ones keep their bytes.
+struct ServingPlatform : FakePlatform {
+  Tree served;
+  Tree installed;  // by the name below C:\corvane3
+
+  bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
+                    const std::u16string& displayName, const std::string& digest) override {
+    (void)FakePlatform::DownloadFile(url, localPath, displayName, digest);
+    const auto body = served.find(Utf8(url.substr(BaseUrl.size())));
+    if (body == served.end() || Sha256Of(body->second) != digest) return false;
+    installed[Utf8(localPath.substr(MakeAppPaths().applicationDirectory.size() + 1))] =
+        body->second;
+    return true;
+  }
+  void Serve(const Tree& publication) {
+    served = publication;
+    serverList = publication.at("filelist.txt");
+    serverSignature = publication.at("filelist.txt.sig");
+    calls.clear();
+  }
+};
+
+// Publications a vendor makes over time, each installed by a keyed launcher
+// that is then handed every earlier one again: after each step every listed
+// file holds that release's bytes, and no replay fetches anything.
+TEST_F(PublishCommandTest, EveryPublicationInstallsAndNoReplayBringsOldBytesBack) {
+  const struct {
+    const char* what;
+    Tree changed;
+    std::vector<std::string> removed, options;
+  } steps[] = {
+      {"first release", {{"crv3v2.exe", "app"}, {"a.dat", "a1"}, {"b.dat", "b1"}}, {}, {}},
+      {"b changes", {{"b.dat", "b2"}}, {}, {"--previous", "served"}},
+      {"b changes again", {{"b.dat", "b3"}}, {}, {"--previous", "served"}},
+      {"b dropped", {}, {"b.dat"}, {"--previous", "served"}},
+      {"b back with new bytes", {{"b.dat", "b5"}}, {}, {"--previous", "served"}},
+      {"b dropped again", {}, {"b.dat"}, {"--previous", "served"}},
+      {"b back with the bytes it had", {{"b.dat", "b5"}}, {}, {"--previous", "served"}},
+      {"an .ini served as .i.zip", {{"config.ini", "c1"}}, {}, {"--previous", "served"}},
+      {"the .ini under its own name", {}, {}, {"--previous", "served", "--keep-ini"}},
+      {"into the folder without --previous", {{"config.ini", "c2"}}, {}, {"--keep-ini"}},
+      {"b dropped once more", {}, {"b.dat"}, {"--previous", "served", "--keep-ini"}},
+      // As publishers before the history did: b comes back below its version.
+      {"no history, b back low", {{"b.dat", "b12"}}, {"served/version_history.txt"},
+       {"--previous", "served", "--keep-ini", "--release", "2"}},
+      {"a higher number given", {{"a.dat", "a13"}}, {},
+       {"--previous", "served", "--keep-ini", "--release-number", "40"}},
+  };
+  ASSERT_EQ(Run({"keygen", "key.pem"}), kExitOk);
+  std::ifstream publicKeyFile(Path("key.pem.pub"));
+  std::string publicKey;
+  publicKeyFile >> publicKey;
+  ServingPlatform launcher;
+  launcher.existingPaths.insert(MakeAppPaths().applicationDirectory);
+  std::vector<Tree> publications;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    Write("release", step.changed);
+    for (const std::string& name : step.removed) {
+      fs::remove(Path(name.find('/') == std::string::npos ? "release/" + name : name));
+    }
+    std::vector<std::string> arguments = {"release", "--out", "served", "--key", "key.pem"};
+    arguments.insert(arguments.end(), step.options.begin(), step.options.end());
+    ASSERT_EQ(Run(arguments), kExitOk) << ::testing::PrintToString(console_.err);
+    publications.push_back(Read("served"));
+    launcher.Serve(publications.back());
+    EXPECT_EQ(RunUpdate(u"", launcher, publicKey), 0);
+    const Tree release = Read("release");
+    for (const auto& [name, bytes] : release) EXPECT_EQ(launcher.installed[name], bytes) << name;
+    const Tree installed = launcher.installed;
+    for (size_t earlier = 0; earlier + 1 < publications.size(); ++earlier) {
+      launcher.Serve(publications[earlier]);
+      EXPECT_EQ(RunUpdate(u"", launcher, publicKey), 0);
+      EXPECT_THAT(launcher.CallsTo("DownloadFile"), IsEmpty()) << "replay of " << earlier + 1;
+    }
+    EXPECT_EQ(launcher.installed, installed);
+  }
 }
 
 }  // namespace

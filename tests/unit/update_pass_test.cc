@@ -360,6 +360,14 @@ TEST_F(SignedReplayTest, NumberedListsSelectByDigestWhateverTheVersions) {
               ElementsAre(config, Download("data.dat", "data.dat", std::string(64, 'e'))));
 }
 
+// Downloaded, it would overwrite the kept number with the vendor's bytes
+// and refuse every list after it.
+TEST_F(SignedReplayTest, TheKeptReleaseFileIsNeverFetched) {
+  EXPECT_EQ(RunSigned(Hashed("/Release_Number.txt.", 1)), PassResult::kFinished);
+  EXPECT_THAT(platform.CallsTo("DownloadFile"), testing::IsEmpty());
+  EXPECT_THAT(platform.CallsTo("ShowMessage"), ElementsAre(WarningBox("/Release_Number.txt.\n")));
+}
+
 // With a key, a selected line without a well-formed digest fails unfetched,
 // like a body of the wrong digest; a current one is left alone.
 TEST_F(SignedReplayTest, SelectedLinesWithoutADigestFailUnfetched) {

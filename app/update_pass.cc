@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -137,6 +138,37 @@ bool CloseRunningCopies(const std::string& serverText, Platform& platform) {
   return false;
 }
 
+// A signed list goes on to the close and the downloads only when its number
+// (or, without one, every version it names) admits it. Nothing when it goes
+// on, else how the pass ends.
+std::optional<PassResult> AdmitSignedList(const std::string& serverText, ReleaseCheck release,
+                                          const InstalledRecord& record,
+                                          const VersionList& serverList, Platform& platform,
+                                          const AppPaths& paths) {
+  if (release == ReleaseCheck::kUnnumbered &&
+      NamesOlderVersion(serverList, record.localList, record.infoList)) {
+    return PassResult::kStaleList;
+  }
+  // A higher number is kept before anything is closed, fetched or recorded.
+  // Kept after the downloads, a run killed between the record and the
+  // number would leave the new record beside the old number, and a list
+  // older than the record but newer than that number would then be taken
+  // and put its older bytes back. Kept first, a killed run leaves a number
+  // whose list is installed in part: that very list, served again, is taken
+  // (same number, same bytes) and finishes the job, and every newer one is
+  // taken too, so nothing is locked out. The number is moved over the old
+  // one in one step, so a kill leaves either of them and never a file that
+  // cannot be read (which would refuse every list). A number that cannot be
+  // kept installs nothing from its list.
+  if (release == ReleaseCheck::kNewer &&
+      !platform.ReplaceFileDurably(paths.acceptedReleasePath,
+                                   FormatAcceptedRelease(AcceptedReleaseOf(serverText)))) {
+    return PassResult::kStaleList;
+  }
+  if (!CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
+  return std::nullopt;
+}
+
 }  // namespace
 
 PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platform& platform,
@@ -156,26 +188,9 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
   // changed.
   const bool numbered = release == ReleaseCheck::kNewer || release == ReleaseCheck::kAccepted;
   if (signedList) {
-    if (!numbered && NamesOlderVersion(serverList, record.localList, record.infoList)) {
-      return PassResult::kStaleList;
-    }
-    // A higher number is kept before anything is closed, fetched or recorded.
-    // Kept after the downloads, a run killed between the record and the
-    // number would leave the new record beside the old number, and a list
-    // older than the record but newer than that number would then be taken
-    // and put its older bytes back. Kept first, a killed run leaves a number
-    // whose list is installed in part: that very list, served again, is taken
-    // (same number, same bytes) and finishes the job, and every newer one is
-    // taken too, so nothing is locked out. The number is moved over the old
-    // one in one step, so a kill leaves either of them and never a file that
-    // cannot be read (which would refuse every list). A number that cannot be
-    // kept installs nothing from its list.
-    if (release == ReleaseCheck::kNewer &&
-        !platform.ReplaceFileDurably(paths.acceptedReleasePath,
-                                     FormatAcceptedRelease(AcceptedReleaseOf(serverText)))) {
-      return PassResult::kStaleList;
-    }
-    if (!CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
+    const std::optional<PassResult> end =
+        AdmitSignedList(serverText, release, record, serverList, platform, paths);
+    if (end) return *end;
   }
   const std::vector<std::u16string> downloads = SelectDownloads(
       serverList, record.localList, record.infoList, paths.applicationDirectory,

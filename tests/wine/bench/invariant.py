@@ -37,6 +37,8 @@ from .launcher import SHORTCUT_NAME
 BASE_PATH = "/cv3down/"
 LIST_PATH = BASE_PATH + "filelist.txt"
 RECORD = "local_list.txt"
+# A launcher with a key keeps the release number it accepted beside the record.
+ACCEPTED_RELEASE = "release_number.txt"
 
 # Names the launcher gives files it writes before moving them into place, in
 # every form it has used.
@@ -247,7 +249,7 @@ def problems(prefix, before, result, server, current=(), cache_copies_allowed=Fa
         if name not in after.app_files and _aside_target(name) not in after.app_files:
             found.append(f"{name}: removed")
     for name, state in after.app_files.items():
-        if name == RECORD or TEMPORARY.fullmatch(os.path.basename(name)):
+        if name in (RECORD, ACCEPTED_RELEASE) or TEMPORARY.fullmatch(os.path.basename(name)):
             continue
         old = before.app_files.get(name) or before.app_files.get(name + ASIDE)
         body = new_bodies.get(name)

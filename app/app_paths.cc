@@ -4,6 +4,8 @@ AppPaths MakeAppPaths() {
   AppPaths paths;
   paths.applicationDirectory = ApplicationDirectory();
   paths.localListPath = paths.applicationDirectory + u"\\" + std::u16string(LocalListName);
+  paths.acceptedReleasePath =
+      paths.applicationDirectory + u"\\" + std::u16string(AcceptedReleaseName);
   paths.executablePath = paths.applicationDirectory + u"\\" + std::u16string(ExecutableName);
   return paths;
 }

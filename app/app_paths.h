@@ -18,6 +18,7 @@ inline constexpr std::string_view ListPublicKeyText = LAUNCHER_LIST_PUBLIC_KEY;
 struct AppPaths {
   std::u16string applicationDirectory;  // C:\corvane3, no trailing separator
   std::u16string localListPath;         // ...\local_list.txt
+  std::u16string acceptedReleasePath;   // ...\release_number.txt
   std::u16string executablePath;        // ...\crv3v2.exe
 };
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "lists/text_file.h"
+
 // MessageBoxW icon flags; every box has the OK button only and no owner.
 enum class MessageIcon : unsigned {
   kError = 0x10,
@@ -35,6 +37,13 @@ class Platform {
   // without a journal are deleted.
   virtual void SettleAsideCopies(const std::u16string& folder,
                                  const std::vector<std::u16string>& recordedTargets) = 0;
+  // A small file of the launcher's own, at most maxBytes, read whole or
+  // reported missing or unreadable.
+  virtual KeptFileRead ReadKeptFile(const std::u16string& path, size_t maxBytes) = 0;
+  // Writes the bytes beside path, flushes them and moves them over path in
+  // one step; true when they are in place.
+  [[nodiscard]] virtual bool ReplaceFileDurably(const std::u16string& path,
+                                                const std::string& text) = 0;
 
   // Network. An empty list means that none was obtained, or that its body
   // passed sizeLimit bytes.

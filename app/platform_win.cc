@@ -27,6 +27,14 @@ void WindowsPlatform::WriteTextFile(const std::u16string& path, const std::strin
   ::WriteTextFile(path, text);
 }
 
+KeptFileRead WindowsPlatform::ReadKeptFile(const std::u16string& path, size_t maxBytes) {
+  return ::ReadKeptFile(path, maxBytes);
+}
+
+bool WindowsPlatform::ReplaceFileDurably(const std::u16string& path, const std::string& text) {
+  return ::ReplaceFileDurably(path, text);
+}
+
 std::string WindowsPlatform::FetchServerList(const std::u16string& url, uint64_t sizeLimit) {
   return ::FetchServerList(url, sizeLimit);
 }

@@ -18,6 +18,8 @@ class WindowsPlatform final : public Platform {
   bool MakeDirectory(const std::u16string& path) override;
   std::string ReadTextFile(const std::u16string& path) override;
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
+  KeptFileRead ReadKeptFile(const std::u16string& path, size_t maxBytes) override;
+  bool ReplaceFileDurably(const std::u16string& path, const std::string& text) override;
   void SettleAsideCopies(const std::u16string& folder,
                          const std::vector<std::u16string>& recordedTargets) override;
   std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) override;

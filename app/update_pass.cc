@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 
+#include "app/accepted_release.h"
 #include "app/messages.h"
 #include "app/platform.h"
 #include "app/update_selection.h"
@@ -24,6 +26,9 @@ constexpr size_t kMaxListedFailures = 10;
 // name of some megabytes.
 constexpr size_t kMaxShownNameUnits = 260;
 constexpr char16_t kCutMark[] = u"...";
+// The kept release is one short line; anything longer was not written by the
+// launcher.
+constexpr size_t kMaxAcceptedReleaseBytes = 1024;
 
 struct DownloadOutcome {
   bool updated = false;
@@ -66,6 +71,7 @@ DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads,
     // A name that cannot be stored where it belongs is never fetched; it fails.
     const bool stored =
         IsStorableName(localName, applicationDirectory) &&
+        !(digestRequired && IsStoredAsAcceptedReleaseFile(localName)) &&
         (digest != digests.end() || !digestRequired) &&
         platform.DownloadFile(std::u16string(BaseUrl) + name,
                               applicationDirectory + u"\\" + localName, localName,
@@ -122,12 +128,56 @@ std::set<std::string> StoredFiles(const VersionList& serverList,
   return keys;
 }
 
+// A signed list against the release the launcher kept. A kept file that is
+// there but cannot be read, or does not parse, refuses every list for this
+// run: taken for none, it would let any older numbered list in.
+ReleaseCheck CheckAgainstKeptRelease(const std::string& serverText, Platform& platform,
+                                     const AppPaths& paths) {
+  const KeptFileRead kept =
+      platform.ReadKeptFile(paths.acceptedReleasePath, kMaxAcceptedReleaseBytes);
+  if (kept.status == KeptFileRead::Status::kMissing) return CheckRelease(serverText, std::nullopt);
+  const std::optional<AcceptedRelease> accepted =
+      kept.status == KeptFileRead::Status::kRead ? ParseAcceptedRelease(kept.bytes) : std::nullopt;
+  return accepted ? CheckRelease(serverText, accepted) : ReleaseCheck::kRefused;
+}
+
 // False, after telling the user, when a running copy stays: it could not be
 // replaced.
 bool CloseRunningCopies(const std::string& serverText, Platform& platform) {
   if (platform.CloseRunningApplications(CollectExecutableNames(serverText))) return true;
   platform.ShowMessage(kUpdateCancelled, kNoticeCaption, MessageIcon::kInformation);
   return false;
+}
+
+// A signed list goes on to the close and the downloads only when its number
+// (or, without one, every version it names) admits it. Nothing when it goes
+// on, else how the pass ends.
+std::optional<PassResult> AdmitSignedList(const std::string& serverText, ReleaseCheck release,
+                                          const InstalledRecord& record,
+                                          const VersionList& serverList, Platform& platform,
+                                          const AppPaths& paths) {
+  if (release == ReleaseCheck::kUnnumbered &&
+      NamesOlderVersion(serverList, record.localList, record.infoList)) {
+    return PassResult::kStaleList;
+  }
+  // A higher number is kept before anything is closed, fetched or recorded.
+  // Kept after the downloads, a run killed between the record and the
+  // number would leave the new record beside the old number, and a list
+  // older than the record but newer than that number would then be taken
+  // and put its older bytes back. Kept first, a killed run leaves a number
+  // whose list is installed in part: that very list, served again, is taken
+  // (same number, same bytes) and finishes the job, and every newer one is
+  // taken too, so nothing is locked out. The number is moved over the old
+  // one in one step, so a kill leaves either of them and never a file that
+  // cannot be read (which would refuse every list). A number that cannot be
+  // kept installs nothing from its list.
+  if (release == ReleaseCheck::kNewer &&
+      !platform.ReplaceFileDurably(paths.acceptedReleasePath,
+                                   FormatAcceptedRelease(AcceptedReleaseOf(serverText)))) {
+    return PassResult::kStaleList;
+  }
+  if (!CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -139,17 +189,26 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
   // signed list is first held against the record, so that a replayed one
   // closes nothing.
   if (!signedList && !CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
+  const ReleaseCheck release = signedList ? CheckAgainstKeptRelease(serverText, platform, paths)
+                                          : ReleaseCheck::kUnnumbered;
+  if (release == ReleaseCheck::kRefused) return PassResult::kStaleList;
   const InstalledRecord record = ReadInstalledRecord(platform, paths);
   const VersionList serverList = ParseVersionList(serverText);
+  // A numbered list is held to its number alone: the versions of its names
+  // may go down (a name dropped and added again), and its digests tell what
+  // changed.
+  const bool numbered = release == ReleaseCheck::kNewer || release == ReleaseCheck::kAccepted;
   if (signedList) {
-    if (NamesOlderVersion(serverList, record.localList, record.infoList)) {
-      return PassResult::kStaleList;
-    }
-    if (!CloseRunningCopies(serverText, platform)) return PassResult::kCancelled;
+    const std::optional<PassResult> end =
+        AdmitSignedList(serverText, release, record, serverList, platform, paths);
+    if (end) return *end;
   }
-  const std::vector<std::u16string> downloads =
-      SelectDownloads(serverList, record.localList, record.infoList, paths.applicationDirectory,
-                      [&platform](const std::u16string& path) { return platform.PathExists(path); });
+  const std::vector<std::u16string> downloads = SelectDownloads(
+      serverList, record.localList, record.infoList, paths.applicationDirectory,
+      [&platform](const std::u16string& path) { return platform.PathExists(path); },
+      numbered ? NamesWithChangedDigest(ParseListDigests(serverText),
+                                        ParseListDigests(record.localText))
+               : std::set<std::string>());
 
   DownloadOutcome outcome;
   if (!downloads.empty()) {
@@ -165,6 +224,10 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
   // now: they keep no entry of this list, so the next run fetches them again.
   if (outcome.updated || record.localText.empty()) {
     std::string recordText = WithoutLinesNaming(serverText, outcome.failedListedNames);
+    // The kept lines still serve numbered lists: they are the recorded
+    // digests that a name coming back (or failing now) is compared with, and
+    // without them a name that cv3info.ini covers would be held to its
+    // version alone again.
     if (signedList) {
       recordText = KeepingRecordedLines(std::move(recordText), record.localText, serverList,
                                         outcome.failedListedNames);

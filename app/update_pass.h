@@ -17,14 +17,19 @@ enum class PassResult {
   // Running copies of the listed executables could not be closed; the run
   // ends without starting anything.
   kCancelled,
-  // A signed list that would lower a recorded version: a replay of an older
-  // release. Nothing was closed, fetched or written; the run takes it as no
-  // list.
+  // A signed list that replays an older release: a lower release number,
+  // the number last accepted over other bytes, no number once a numbered list
+  // was accepted, or (for a list without a number) a version lower than
+  // recorded. Also a list held against a kept number that cannot be read, or
+  // whose number cannot be kept. Nothing was closed, fetched or written; the
+  // run takes it as no list.
   kStaleList,
 };
 
 // signedList: the list was accepted on the built-in key's signature. Such a
-// list may not lower a recorded version, every file it selects must carry a
+// list must carry a release number above the one accepted last (or be that
+// very list again) once a numbered list was accepted, may not lower a
+// recorded version, every file it selects must carry a
 // digest (a line without one fails like a wrong body), and the record it
 // leaves never forgets a version: lines of names it does not name, or whose
 // download failed, stay as they were.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string_view>
 
 #include "lists/ansi.h"
@@ -44,17 +45,35 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
                                             const VersionList& localList,
                                             const VersionList& infoList,
                                             const std::u16string& applicationDirectory,
-                                            const PathExistsTest& pathExists) {
+                                            const PathExistsTest& pathExists,
+                                            const std::set<std::string>& changedBytes) {
   const RecordedVersions localVersions = ByStoredFile(localList);
   const RecordedVersions infoVersions = ByStoredFile(infoList);
   std::vector<std::u16string> downloads;
   for (const auto& [name, serverVersion] : serverList) {
-    if (NeedsDownload(name, serverVersion, localVersions, infoVersions, applicationDirectory,
+    if (changedBytes.count(name) > 0 ||
+        NeedsDownload(name, serverVersion, localVersions, infoVersions, applicationDirectory,
                       pathExists)) {
       downloads.push_back(AnsiToWide(name));
     }
   }
   return downloads;
+}
+
+std::set<std::string> NamesWithChangedDigest(const ListDigests& listed,
+                                             const ListDigests& recorded) {
+  // The record may hold one file under several spellings: any other digest
+  // among them selects it, since a needless fetch is safe and a missed one
+  // leaves old bytes.
+  std::map<std::string, std::set<std::string>> recordedByFile;
+  for (const auto& [name, digest] : recorded) recordedByFile[StoredNameKey(name)].insert(digest);
+  std::set<std::string> changed;
+  for (const auto& [name, digest] : listed) {
+    const auto before = recordedByFile.find(StoredNameKey(name));
+    if (before == recordedByFile.end()) continue;
+    if (before->second.size() > 1 || *before->second.begin() != digest) changed.insert(name);
+  }
+  return changed;
 }
 
 bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,

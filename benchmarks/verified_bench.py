@@ -11,7 +11,12 @@ arrived):
 4. the launcher's share of a small file: M files (default 200, a command
    line holds no more) fetched in one download_probe.exe by a bare
    URLDownloadToFileW loop (the floor of the URL services), by DownloadFile
-   without the window, with it, and with it and digests.
+   without the window, with it, and with it and digests;
+5. with --signed-before LAUNCHER (a crv3launcher.exe of the signed preset
+   built before release numbers), the signature check and the kept release
+   number: a first install of the N files from a signed, numbered list over
+   HTTPS and the run that follows it with nothing to do, by that launcher
+   and by the wine-https-signed build in turn, twice.
 
 Launcher runs are timed from its start to its completion box (the driver's
 clock); probe runs are whole Wine processes (host clock) less a probe start
@@ -21,7 +26,7 @@ Uses the Wine bench's prefix and ports, so run it under the bench's lock,
 after the wine-http preset is built:
 
     flock /tmp/wine-bench.lock /usr/bin/python3 benchmarks/verified_bench.py \\
-        [--files N] [--large-mb L] [--probe-files M]
+        [--files N] [--large-mb L] [--probe-files M] [--signed-before LAUNCHER] [--only-signed]
 """
 import argparse
 import hashlib
@@ -33,7 +38,7 @@ import urllib.parse
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "tests" / "wine"))
 
-from bench import paths, server as bench_server  # noqa: E402
+from bench import paths, pki, server as bench_server  # noqa: E402
 from bench.launcher import Runner  # noqa: E402
 from bench.prefix import WinePrefix  # noqa: E402
 from bench.server import UpdateServer  # noqa: E402
@@ -163,17 +168,62 @@ def probe_figures(prefix, server, count):
     folder.rmdir()
 
 
+def signed_seconds(prefix, runner, server, files, launcher):
+    """A signed launcher's first install (start to completion box) of files
+    from a signed list numbered 1, and its next run's whole time (host
+    clock), which has nothing to do."""
+    from test_verified import sign  # the bench's test key, as the preset was built with
+    prefix.reset()
+    server.clear()
+    app = runner.fake_app.read_bytes()
+    for name, body in files.items():
+        server.serve(BASE_PATH + name, body)
+    server.serve(BASE_PATH + "crv3v2.exe", app)
+    text = list_text({**files, "crv3v2.exe": app}, True).replace(b"\r\n", b"|r1\r\n", 1)
+    server.serve(LIST_PATH, text)
+    server.serve(LIST_PATH + ".sig", sign(text))
+    result = runner.run(launcher=launcher, relay=False, timeout_ms=1800000)
+    installed = prefix.app_files()
+    assert all(installed.get(n) == b for n, b in files.items()), "incomplete install"
+    started = next(e for e in result.events if e["event"] == "started")
+    box = next(e for e in result.events if e["event"] == "message_box")
+    start = time.perf_counter()
+    idle = runner.run(launcher=launcher, relay=False, timeout_ms=600000)
+    idle_seconds = time.perf_counter() - start
+    assert not idle.boxes and len(server.requests) == len(files) + 1 + 4, len(server.requests)
+    return (box["time_ms"] - started["time_ms"]) / 1000, idle_seconds
+
+
+def compare_signed(prefix, runner, files, before):
+    pki.ensure(paths.PKI)
+    port = urllib.parse.urlsplit(paths.base_url("wine-https-signed")).port
+    launchers = [("before", before), ("after", paths.launcher("wine-https-signed"))] * 2
+    with UpdateServer(port, tls=pki.server_files(paths.PKI, "trusted")) as server:
+        figures = [(label, *signed_seconds(prefix, runner, server, files, launcher))
+                   for label, launcher in launchers]
+    print(f"Signed, numbered list over HTTPS: {len(files)} files of {SMALL_SIZE} bytes")
+    for label, install, idle in figures:
+        print(f"  {label:<6} first install {install * 1000:10.1f} ms"
+              f"   nothing to do, whole run {idle * 1000:8.1f} ms")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--files", type=int, default=2000)
     parser.add_argument("--large-mb", type=int, default=256)
     parser.add_argument("--probe-files", type=int, default=200)
+    parser.add_argument("--signed-before", type=pathlib.Path)
+    parser.add_argument("--only-signed", action="store_true")
     options = parser.parse_args()
     bench_server._Handler.disable_nagle_algorithm = True
 
     port = urllib.parse.urlsplit(paths.base_url("wine-http")).port
     with WinePrefix().running() as prefix, UpdateServer(port) as server:
         runner = Runner(prefix)
+        if options.signed_before:
+            compare_signed(prefix, runner, small_files(options.files), options.signed_before)
+        if options.only_signed:
+            return
         compare_installs(f"First install: {options.files} files of {SMALL_SIZE} bytes",
                          prefix, runner, server, small_files(options.files))
         compare_installs(f"First install: one file of {options.large_mb} MB",

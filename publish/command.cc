@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: crv3publish RELEASE_DIR --out SERVED_DIR [--previous PREVIOUS_SERVED_DIR] "
-    "[--release N] [--keep-ini] [--key PRIVATE_KEY_FILE] [--gzip] | crv3publish verify SERVED_DIR "
+    "[--release N] [--release-number N] [--keep-ini] [--key PRIVATE_KEY_FILE] [--gzip] | crv3publish verify SERVED_DIR "
     "[--public-key HEX] | crv3publish check URL [--public-key HEX] | "
     "crv3publish keygen PRIVATE_KEY_FILE";
 
@@ -41,7 +41,7 @@ std::optional<PublishOptions> ParseOptions(const std::vector<std::u16string>& ar
     const std::u16string& argument = arguments[i];
     const bool takesValue =
         argument == u"--out" || argument == u"--previous" || argument == u"--release" ||
-        argument == u"--key";
+        argument == u"--release-number" || argument == u"--key";
     if (takesValue && i + 1 == arguments.size()) {
       problem = ToUtf8(argument) + " needs a value";
       return std::nullopt;
@@ -55,6 +55,12 @@ std::optional<PublishOptions> ParseOptions(const std::vector<std::u16string>& ar
       options.releaseNumber = ParseReleaseNumber(arguments[++i]);
       if (!options.releaseNumber) {
         problem = "--release " + ToUtf8(arguments[i]) + ": not a whole number from 1 up";
+        return std::nullopt;
+      }
+    } else if (argument == u"--release-number") {
+      options.listNumber = ParseReleaseNumber(arguments[++i]);
+      if (!options.listNumber) {
+        problem = "--release-number " + ToUtf8(arguments[i]) + ": not a whole number from 1 up";
         return std::nullopt;
       }
     } else if (argument == u"--key") {
@@ -73,6 +79,10 @@ std::optional<PublishOptions> ParseOptions(const std::vector<std::u16string>& ar
   }
   if (!haveRelease || !haveOut) {
     problem = "name the release folder and --out SERVED_DIR";
+    return std::nullopt;
+  }
+  if (options.listNumber && !options.keyFile) {
+    problem = "--release-number numbers a signed list; give --key too";
     return std::nullopt;
   }
   return options;

@@ -1,6 +1,7 @@
 // The crv3publish command line:
 //   crv3publish RELEASE_DIR --out SERVED_DIR [--previous PREVIOUS_SERVED_DIR]
-//               [--release N] [--keep-ini] [--key PRIVATE_KEY_FILE] [--gzip]
+//               [--release N] [--release-number N] [--keep-ini]
+//               [--key PRIVATE_KEY_FILE] [--gzip]
 //   crv3publish verify SERVED_DIR [--public-key HEX]
 //   crv3publish check URL [--public-key HEX]
 //   crv3publish keygen PRIVATE_KEY_FILE

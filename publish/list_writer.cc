@@ -1,14 +1,28 @@
 #include "publish/list_writer.h"
 
 #include "base/hex_text.h"
+#include "lists/release_number.h"
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+}  // namespace
 
 std::string FormatListLine(const std::string& name, const ListEntry& entry) {
-  return name + "|" + std::to_string(entry.version) + "|" + EncodeHex(entry.digest) + "\r\n";
+  return name + "|" + std::to_string(entry.version) + "|" + EncodeHex(entry.digest) +
+         std::string(kLineEnd);
 }
 
-std::string WriteListText(const PublishedList& list) {
+std::string WriteListText(const PublishedList& list, std::optional<int64_t> releaseNumber) {
   std::string text;
-  for (const auto& [name, entry] : list) text += FormatListLine(name, entry);
+  for (const auto& [name, entry] : list) {
+    text += FormatListLine(name, entry);
+    if (releaseNumber) {
+      text.insert(text.size() - kLineEnd.size(), "|" + FormatReleaseNumberField(*releaseNumber));
+      releaseNumber.reset();
+    }
+  }
   return text;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,10 +23,17 @@ struct ListEntry {
 using PublishedList = std::map<std::string, ListEntry, VersionList::key_compare>;
 
 std::string FormatListLine(const std::string& name, const ListEntry& entry);
-std::string WriteListText(const PublishedList& list);
+// With releaseNumber, the first line carries it (lists/release_number.h).
+std::string WriteListText(const PublishedList& list,
+                          std::optional<int64_t> releaseNumber = std::nullopt);
 
 // The served list's file name.
 inline constexpr std::u16string_view kListFileName = u"filelist.txt";
+
+// Beside the served files, in the list's format: every name ever published
+// with the highest version it was given (publish/versions.h), and on its
+// first line the highest release number signed.
+inline constexpr std::u16string_view kVersionHistoryFileName = u"version_history.txt";
 
 // True when the launcher reads the line for this name back as exactly this
 // name (no bar, line end or trailing blank in it).

@@ -1,6 +1,8 @@
 #include "publish/publisher.h"
 
+#include <algorithm>
 #include <array>
+#include <limits>
 #include <memory>
 #include <set>
 
@@ -12,6 +14,7 @@
 #include "publish/gzip_body.h"
 #include "publish/gzip_companions.h"
 #include "lists/list_signature.h"
+#include "lists/release_number.h"
 #include "publish/list_writer.h"
 #include "publish/progress.h"
 #include "publish/release_names.h"
@@ -295,8 +298,8 @@ bool StageFile(const ReleaseFile& file, const PublishOptions& options,
 // list last, so a list never stands beside an older signature).
 bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& options,
            const ServedNames& servedNames, const std::string& listText,
-           const std::string& signatureText, uint64_t totalBytes, FileSystem& files,
-           const ProgressLine& line, Outcome& outcome) {
+           const std::string& signatureText, const std::string& historyText,
+           uint64_t totalBytes, FileSystem& files, const ProgressLine& line, Outcome& outcome) {
   const std::u16string staging = StagingFolderOf(options.servedFolder);
   Progress progress("writing", release.size(), totalBytes, line);
   for (const ReleaseFile& file : release) {
@@ -304,6 +307,10 @@ bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& option
     progress.Done(file.size);
   }
 
+  const std::u16string history = Join(staging, std::u16string(kVersionHistoryFileName));
+  if (outcome.errors.empty() && !files.WriteFile(history, historyText)) {
+    outcome.errors.push_back(Shown(history) + ": cannot write it");
+  }
   if (outcome.errors.empty() && !signatureText.empty() &&
       !files.WriteFile(SignaturePathIn(staging), signatureText)) {
     outcome.errors.push_back(Shown(SignaturePathIn(staging)) + ": cannot write it");
@@ -376,6 +383,70 @@ class StagingFolder {
   bool kept_ = false;
 };
 
+
+// What the publication before this one leaves to it.
+struct PreviousPublication {
+  VersionList list;  // with --previous only: its files may stay as served
+  VersionHistory history;
+  std::optional<int64_t> releaseNumber;
+};
+
+// With --previous its list, and from it (or, without --previous, from a
+// publication already in the served folder) every version ever given and the
+// highest release number signed: starting again at 1 would put every name
+// below the version launchers installed, and every list below the number
+// they accepted.
+PreviousPublication ReadPreviousPublication(const PublishOptions& options, FileSystem& files,
+                                            Outcome& outcome) {
+  PreviousPublication before;
+  std::optional<std::u16string> folder = options.previousFolder;
+  if (!folder && files.KindOf(ListPathIn(options.servedFolder)) != PathKind::kMissing) {
+    folder = options.servedFolder;
+    outcome.warnings.push_back(Shown(options.servedFolder) +
+                               ": holds a publication; versions and the release number go on "
+                               "from it (give --previous " + Shown(options.servedFolder) +
+                               " to keep its unchanged files in place)");
+  }
+  if (!folder) return before;
+  const std::u16string historyPath = Join(*folder, std::u16string(kVersionHistoryFileName));
+  const std::optional<std::string> listText = files.ReadFile(ListPathIn(*folder));
+  const std::optional<std::string> historyText =
+      files.KindOf(historyPath) == PathKind::kMissing ? std::string() : files.ReadFile(historyPath);
+  for (const auto& [path, text] : {std::pair(ListPathIn(*folder), &listText),
+                                   std::pair(historyPath, &historyText)}) {
+    if (!*text) outcome.errors.push_back(Shown(path) + ": cannot be read");
+  }
+  if (!listText || !historyText) return before;
+  if (options.previousFolder) before.list = ParseVersionList(*listText);
+  before.history = Highest(ReadVersionHistory(*historyText), ReadVersionHistory(*listText));
+  before.releaseNumber =
+      std::max(ReleaseNumberOfList(*listText), ReleaseNumberOfList(*historyText));
+  return before;
+}
+
+// A signed list's release number: one above the previous one, or the number
+// given, which must be higher (a vendor who lost the served folder names one
+// above every list served). Launchers that accepted a number refuse every
+// list below it, and the same number over other bytes.
+std::optional<int64_t> ReleaseNumberFor(const PublishOptions& options,
+                                        const PreviousPublication& before, Outcome& outcome) {
+  if (!options.keyFile) return std::nullopt;
+  const int64_t previous = before.releaseNumber.value_or(0);
+  if (options.listNumber && *options.listNumber <= previous) {
+    outcome.errors.push_back("--release-number " + std::to_string(*options.listNumber) +
+                             ": not above the previous publication's release number " +
+                             std::to_string(previous) +
+                             "; launchers that accepted it would take this list as a replay");
+    return std::nullopt;
+  }
+  if (options.listNumber) return options.listNumber;
+  if (previous == std::numeric_limits<int64_t>::max()) {
+    outcome.errors.push_back("filelist.txt: the previous release number is the highest possible");
+    return std::nullopt;
+  }
+  return previous + 1;
+}
+
 }  // namespace
 
 std::u16string StagingFolderOf(const std::u16string& servedFolder) {
@@ -415,10 +486,10 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
 
   std::vector<ReleaseFile> release;
   for (size_t i = 0; i < found.size(); ++i) release.push_back({check.names[i], found[i].size, false, {}});
-  const VersionList previous =
-      options.previousFolder
-          ? ParseVersionList(files.ReadFile(ListPathIn(*options.previousFolder)).value_or(""))
-          : VersionList();
+  const PreviousPublication before = ReadPreviousPublication(options, files, outcome);
+  const std::optional<int64_t> releaseNumber = ReleaseNumberFor(options, before, outcome);
+  if (!outcome.errors.empty()) return outcome;
+  const VersionList& previous = before.list;
   const bool inPlace = options.previousFolder &&
                        files.KindOf(options.servedFolder) == PathKind::kFolder &&
                        files.SameFolder(*options.previousFolder, options.servedFolder);
@@ -428,9 +499,11 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
 
   std::vector<VersionRequest> requests;
   for (const ReleaseFile& file : release) {
-    requests.push_back({file.name.listName, ToUtf8(file.name.releaseName), file.unchanged});
+    requests.push_back(
+        {file.name.listName, ToUtf8(file.name.releaseName), file.unchanged, file.digest});
   }
-  const VersionAssignment assignment = AssignVersions(requests, previous, options.releaseNumber);
+  const VersionAssignment assignment =
+      AssignVersions(requests, previous, before.history, options.releaseNumber);
   outcome.errors = assignment.errors;
   if (!outcome.errors.empty()) return outcome;
 
@@ -440,7 +513,9 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
     list[release[i].name.listName] = ListEntry{assignment.versions[i], release[i].digest};
     changed += release[i].unchanged ? 0 : 1;
   }
-  const std::string listText = WriteListText(list);
+  const std::string listText = WriteListText(list, releaseNumber);
+  const std::string historyText = WriteListText(
+      Highest(before.history, list), releaseNumber ? releaseNumber : before.releaseNumber);
   const std::string signatureText = key ? SignatureFileFor(listText, *key) : std::string();
   if (key && signatureText.empty()) {
     outcome.errors.push_back(Shown(*options.keyFile) + ": signing the list failed");
@@ -450,8 +525,8 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   for (const ReleaseFile& file : release) servedNames.Add(file.name.servedName);
   AddWarnings(release, list, previous, listText, options, servedNames, files, outcome);
 
-  if (!Stage(release, options, servedNames, listText, signatureText, totalBytes, files, progress,
-             outcome)) {
+  if (!Stage(release, options, servedNames, listText, signatureText, historyText, totalBytes,
+             files, progress, outcome)) {
     return outcome;
   }
   staging.Keep();
@@ -461,8 +536,10 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   outcome.notes.push_back("published " + std::to_string(release.size()) + " files to " +
                           Shown(options.servedFolder) + ": " + std::to_string(changed) +
                           " new or changed at version " +
-                          std::to_string(assignment.releaseNumber) + ", " +
-                          std::to_string(release.size() - changed) + " unchanged");
+                          std::to_string(assignment.newVersion) + ", " +
+                          std::to_string(release.size() - changed) + " unchanged" +
+                          (releaseNumber ? ", release number " + std::to_string(*releaseNumber)
+                                         : std::string()));
   return outcome;
 }
 

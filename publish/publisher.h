@@ -16,7 +16,10 @@ struct PublishOptions {
   std::u16string releaseFolder;
   std::u16string servedFolder;
   std::optional<std::u16string> previousFolder;
+  // --release: the version new or changed files get.
   std::optional<int64_t> releaseNumber;
+  // --release-number: the signed list's number, above the previous one's.
+  std::optional<int64_t> listNumber;
   bool serveIniAsZip = true;
   // The private key that signs the list (filelist.txt.sig beside it).
   std::optional<std::u16string> keyFile;

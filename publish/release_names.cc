@@ -78,6 +78,12 @@ std::optional<std::string> ProblemWith(const std::u16string& releaseName,
   if (IsTopLevelNamed(releaseName, kOwnedFilesName)) {
     return "is the launcher's own journal of the files it replaces";
   }
+  if (IsTopLevelNamed(releaseName, AcceptedReleaseName)) {
+    return "is the launcher's own record of the release number it accepted";
+  }
+  if (IsTopLevelNamed(servedName, kVersionHistoryFileName)) {
+    return "would be served in place of the publisher's version history";
+  }
   if (IsTopLevelNamed(servedName, kListFileName)) return "would be served in place of the list";
   if (IsTopLevelNamed(servedName,
                       std::u16string(kListFileName) + std::u16string(kSignatureFileEnding))) {

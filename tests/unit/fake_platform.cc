@@ -38,6 +38,23 @@ void FakePlatform::WriteTextFile(const std::u16string& path, const std::string& 
   files[path] = text;
 }
 
+KeptFileRead FakePlatform::ReadKeptFile(const std::u16string& path, size_t maxBytes) {
+  calls.push_back("ReadKeptFile(" + Utf8(path) + ")");
+  const auto found = files.find(path);
+  if (unreadableFiles.count(path) > 0 || (found != files.end() && found->second.size() > maxBytes)) {
+    return {KeptFileRead::Status::kUnreadable, {}};
+  }
+  if (found == files.end()) return {KeptFileRead::Status::kMissing, {}};
+  return {KeptFileRead::Status::kRead, found->second};
+}
+
+bool FakePlatform::ReplaceFileDurably(const std::u16string& path, const std::string& text) {
+  calls.push_back("ReplaceFileDurably(" + Utf8(path) + ")");
+  if (unwritableFiles.count(path) > 0) return false;
+  files[path] = text;
+  return true;
+}
+
 void FakePlatform::SettleAsideCopies(const std::u16string& folder,
                                      const std::vector<std::u16string>& recordedTargets) {
   calls.push_back("SettleAsideCopies(" + Utf8(folder) + "|" + Join(recordedTargets) + ")");

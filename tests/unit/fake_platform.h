@@ -19,6 +19,8 @@ class FakePlatform : public Platform {
   std::set<std::u16string> existingPaths;
   std::set<std::u16string> creatableDirectories;
   std::map<std::u16string, std::string> files;
+  std::set<std::u16string> unreadableFiles;  // there, but every read fails
+  std::set<std::u16string> unwritableFiles;  // every replacement fails
   std::string serverList;
   std::string serverSignature;  // answered for a URL ending in ".sig"
   std::set<std::u16string> failingDownloads;  // by URL
@@ -31,6 +33,8 @@ class FakePlatform : public Platform {
   bool MakeDirectory(const std::u16string& path) override;
   std::string ReadTextFile(const std::u16string& path) override;
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
+  KeptFileRead ReadKeptFile(const std::u16string& path, size_t maxBytes) override;
+  bool ReplaceFileDurably(const std::u16string& path, const std::string& text) override;
   void SettleAsideCopies(const std::u16string& folder,
                          const std::vector<std::u16string>& recordedTargets) override;
   std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) override;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "app/app_paths.h"
+#include "app/update_run.h"
 #include "base/hex_text.h"
 #include "base/sha256.h"
 #include "publish/signing.h"
@@ -23,6 +25,7 @@
 #include "publish/file_system.h"
 #include "publish/gzip_body.h"
 #include "base/utf8.h"
+#include "tests/unit/fake_platform.h"
 
 namespace {
 
@@ -180,6 +183,7 @@ class PublishCommandTest : public ::testing::Test {
       const bool isFolder = argument.rfind("--", 0) != 0 && argument != "verify" &&
                             argument != "keygen" && argument != "check" &&
                             (i == 0 || (arguments[i - 1] != "--release" &&
+                                        arguments[i - 1] != "--release-number" &&
                                         arguments[i - 1] != "--public-key"));
       wide.push_back(*FromUtf8(isFolder ? Path(argument).string() : argument));
     }
@@ -216,7 +220,10 @@ TEST_F(PublishCommandTest, FirstReleaseServesEveryFileAndListsThemInByteOrder) {
   ListDigests digests;
   for (const auto& [name, bytes] : expected) digests[Cp949(name.c_str())] = Sha256Of(bytes);
   EXPECT_EQ(ParseListDigests(served.at("filelist.txt")), digests);
+  // Unsigned and first: the history is the list, without a release number.
+  EXPECT_EQ(served.at("version_history.txt"), served.at("filelist.txt"));
   served.erase("filelist.txt");
+  served.erase("version_history.txt");
   EXPECT_EQ(served, expected);
   EXPECT_THAT(console_.err,
               ElementsAre("warning: config.ini: served as .i.zip, which the launcher fetches again "
@@ -269,7 +276,7 @@ TEST_F(PublishCommandTest, UpdateIntoANewFolderComparesWithThePreviousOne) {
 
   EXPECT_THAT(WithoutDigests(Read("v2").at("filelist.txt")), HasSubstr("config.i.zip|9\r\ncrv3v2.exe|1\r\n"));
   EXPECT_EQ(Read("v2").at("config.i.zip"), "[a]\r\nb=2\r\n");
-  EXPECT_EQ(Read("v2").size(), 6u);
+  EXPECT_EQ(Read("v2").size(), 7u);
 }
 
 TEST_F(PublishCommandTest, FinishesAPublicationThatWasStoppedWhilePutInPlace) {
@@ -298,8 +305,8 @@ TEST_F(PublishCommandTest, AnUpdateInPlaceMovesTheSignatureAndThenTheListLast) {
   ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served", "--key", "key.pem"},
                 &moves), kExitOk);
 
-  ASSERT_EQ(moves.names.size(), 4u);
-  EXPECT_THAT(std::vector<std::string>(moves.names.begin() + 2, moves.names.end()),
+  ASSERT_EQ(moves.names.size(), 5u);
+  EXPECT_THAT(std::vector<std::string>(moves.names.begin() + 3, moves.names.end()),
               ElementsAre("filelist.txt.sig", "filelist.txt"));
 }
 
@@ -339,7 +346,8 @@ TEST_F(PublishCommandTest, EveryPublicationRemovesAGzThatNoLongerFitsItsFileBefo
                  "key.pem"}, &moves), kExitOk);
 
   EXPECT_THAT(moves.names, ElementsAre("a.dat", "a.dat.gz", "-b.dat.gz", "b.dat",
-                                       "filelist.txt.sig", "filelist.txt.gz", "filelist.txt"));
+                                       "version_history.txt", "filelist.txt.sig",
+                                       "filelist.txt.gz", "filelist.txt"));
   Tree served = Read("served");
   EXPECT_THAT(GzNames(served), ElementsAre("a.dat.gz", "c.dat.gz", "filelist.txt.gz"));
   EXPECT_TRUE(Fits(served.at("a.dat.gz"), std::string(4000, 'A')));
@@ -523,6 +531,7 @@ TEST_F(PublishCommandTest, EveryKeyRefusalIsOneLineExitTwoAndWritesNothing) {
   Write("release", {{"k.pem", pem}});
   Write("served", {{"k.pem", pem}});
   fs::create_directory_symlink(Path("served"), Path("alias"));
+  Write("numbered", {{"filelist.txt", "a|1|" + std::string(64, '0') + "|r5\r\n"}});
   for (const char* key : {"keys/good.pem", "keys/bad.pem", "release/k.pem", "served/k.pem"}) {
     fs::permissions(Path(key), fs::perms::owner_read | fs::perms::owner_write);
   }
@@ -539,6 +548,11 @@ TEST_F(PublishCommandTest, EveryKeyRefusalIsOneLineExitTwoAndWritesNothing) {
       {"keygen over a public key", {}, {"keygen", "keys/old.pem"}, "old.pem.pub: already exists"},
       {"verify with a short key", {}, {"verify", "served", "--public-key", "abcd"},
        "--public-key abcd: not 128 hex digits"},
+      {"release number not above the last", {},
+       {"release", "--out", "numbered", "--key", "keys/good.pem", "--release-number", "5"},
+       "--release-number 5: not above the previous publication's release number 5"},
+      {"release number unsigned", {}, {"release", "--out", "out", "--release-number", "9"},
+       "--release-number numbers a signed list; give --key too"},
   };
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -665,6 +679,86 @@ TEST_F(PublishCommandTest, VerifyWithTheKeyNamesEveryLineWithoutADigest) {
   EXPECT_EQ(Run({"verify", "served", "--public-key", EncodeHex(pair.publicKey)}), kExitError);
   EXPECT_THAT(console_.err, ElementsAre("error: a.dat: its line has no SHA-256",
                                         "error: c.dat: its line has no SHA-256"));
+}
+
+// A launcher's world in which the server serves one publication's files and
+// the installed ones keep their bytes.
+struct ServingPlatform : FakePlatform {
+  Tree served;
+  Tree installed;  // by the name below C:\corvane3
+
+  bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
+                    const std::u16string& displayName, const std::string& digest) override {
+    (void)FakePlatform::DownloadFile(url, localPath, displayName, digest);
+    const auto body = served.find(Utf8(url.substr(BaseUrl.size())));
+    if (body == served.end() || Sha256Of(body->second) != digest) return false;
+    installed[Utf8(localPath.substr(MakeAppPaths().applicationDirectory.size() + 1))] =
+        body->second;
+    return true;
+  }
+  void Serve(const Tree& publication) {
+    served = publication;
+    serverList = publication.at("filelist.txt");
+    serverSignature = publication.at("filelist.txt.sig");
+    calls.clear();
+  }
+};
+
+// Publications a vendor makes over time, each installed by a keyed launcher
+// that is then handed every earlier one again: after each step every listed
+// file holds that release's bytes, and no replay fetches anything.
+TEST_F(PublishCommandTest, EveryPublicationInstallsAndNoReplayBringsOldBytesBack) {
+  const struct {
+    const char* what;
+    Tree changed;
+    std::vector<std::string> removed, options;
+  } steps[] = {
+      {"first release", {{"crv3v2.exe", "app"}, {"a.dat", "a1"}, {"b.dat", "b1"}}, {}, {}},
+      {"b changes", {{"b.dat", "b2"}}, {}, {"--previous", "served"}},
+      {"b changes again", {{"b.dat", "b3"}}, {}, {"--previous", "served"}},
+      {"b dropped", {}, {"b.dat"}, {"--previous", "served"}},
+      {"b back with new bytes", {{"b.dat", "b5"}}, {}, {"--previous", "served"}},
+      {"b dropped again", {}, {"b.dat"}, {"--previous", "served"}},
+      {"b back with the bytes it had", {{"b.dat", "b5"}}, {}, {"--previous", "served"}},
+      {"an .ini served as .i.zip", {{"config.ini", "c1"}}, {}, {"--previous", "served"}},
+      {"the .ini under its own name", {}, {}, {"--previous", "served", "--keep-ini"}},
+      {"into the folder without --previous", {{"config.ini", "c2"}}, {}, {"--keep-ini"}},
+      {"b dropped once more", {}, {"b.dat"}, {"--previous", "served", "--keep-ini"}},
+      // As publishers before the history did: b comes back below its version.
+      {"no history, b back low", {{"b.dat", "b12"}}, {"served/version_history.txt"},
+       {"--previous", "served", "--keep-ini", "--release", "2"}},
+      {"a higher number given", {{"a.dat", "a13"}}, {},
+       {"--previous", "served", "--keep-ini", "--release-number", "40"}},
+  };
+  ASSERT_EQ(Run({"keygen", "key.pem"}), kExitOk);
+  std::ifstream publicKeyFile(Path("key.pem.pub"));
+  std::string publicKey;
+  publicKeyFile >> publicKey;
+  ServingPlatform launcher;
+  launcher.existingPaths.insert(MakeAppPaths().applicationDirectory);
+  std::vector<Tree> publications;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    Write("release", step.changed);
+    for (const std::string& name : step.removed) {
+      fs::remove(Path(name.find('/') == std::string::npos ? "release/" + name : name));
+    }
+    std::vector<std::string> arguments = {"release", "--out", "served", "--key", "key.pem"};
+    arguments.insert(arguments.end(), step.options.begin(), step.options.end());
+    ASSERT_EQ(Run(arguments), kExitOk) << ::testing::PrintToString(console_.err);
+    publications.push_back(Read("served"));
+    launcher.Serve(publications.back());
+    EXPECT_EQ(RunUpdate(u"", launcher, publicKey), 0);
+    const Tree release = Read("release");
+    for (const auto& [name, bytes] : release) EXPECT_EQ(launcher.installed[name], bytes) << name;
+    const Tree installed = launcher.installed;
+    for (size_t earlier = 0; earlier + 1 < publications.size(); ++earlier) {
+      launcher.Serve(publications[earlier]);
+      EXPECT_EQ(RunUpdate(u"", launcher, publicKey), 0);
+      EXPECT_THAT(launcher.CallsTo("DownloadFile"), IsEmpty()) << "replay of " << earlier + 1;
+    }
+    EXPECT_EQ(launcher.installed, installed);
+  }
 }
 
 }  // namespace

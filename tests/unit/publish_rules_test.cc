@@ -119,13 +119,14 @@ struct VersionCase {
   VersionList previous;
   std::vector<VersionRequest> requests;
   std::optional<int64_t> requested;
-  int64_t releaseNumber;
+  int64_t newVersion;
   std::vector<int64_t> versions;
   size_t errors;
+  VersionHistory dropped = {};  // names the history holds beyond the previous list
 };
 
-VersionRequest Changed(const std::string& name) { return {name, name, false}; }
-VersionRequest Same(const std::string& name) { return {name, name, true}; }
+VersionRequest Changed(const std::string& name) { return {name, name, false, "new"}; }
+VersionRequest Same(const std::string& name) { return {name, name, true, "old"}; }
 
 TEST(AssignVersionsTest, UnchangedKeepTheirVersionOthersGetTheRelease) {
   const VersionCase cases[] = {
@@ -145,18 +146,30 @@ TEST(AssignVersionsTest, UnchangedKeepTheirVersionOthersGetTheRelease) {
       {"only negative versions before", {{"a", -5}}, {Changed("a")}, std::nullopt, 1, {1}, 0},
       {"no version above the highest", {{"a", INT64_MAX}}, {Changed("b")}, std::nullopt, 0, {},
        1},
+      {"dropped name back changed, above its highest", {{"a", 1}}, {Same("a"), Changed("b")},
+       std::nullopt, 4, {1, 4}, 0, {{"b", {3, "x"}}}},
+      {"dropped name back with the bytes last given", {{"a", 1}}, {Changed("b")}, std::nullopt, 4,
+       {3}, 0, {{"b", {3, "new"}}}},
+      {"given number not above a dropped name's highest", {{"a", 1}}, {Changed("b")}, 5, 5, {5},
+       1, {{"b", {6, "x"}}}},
+      {"unchanged copy below its highest gets a new one", {{"a", 2}}, {Same("a")}, std::nullopt,
+       6, {6}, 0, {{"a", {5, "x"}}}},
   };
   for (const VersionCase& c : cases) {
     SCOPED_TRACE(c.what);
-    const VersionAssignment result = AssignVersions(c.requests, c.previous, c.requested);
-    EXPECT_EQ(result.releaseNumber, c.releaseNumber);
+    VersionHistory history;
+    for (const auto& [name, version] : c.previous) history[name] = {version, "old"};
+    const VersionAssignment result =
+        AssignVersions(c.requests, c.previous, Highest(history, c.dropped), c.requested);
+    EXPECT_EQ(result.newVersion, c.newVersion);
     EXPECT_EQ(result.versions, c.versions);
     EXPECT_EQ(result.errors.size(), c.errors);
   }
 }
 
 TEST(AssignVersionsTest, ErrorNamesTheFileAndBothNumbers) {
-  const VersionAssignment result = AssignVersions({{"d/x", "d/x", false}}, {{"d/x", 8}}, 8);
+  const VersionAssignment result =
+      AssignVersions({{"d/x", "d/x", false, "new"}}, {{"d/x", 8}}, {{"d/x", {8, "old"}}}, 8);
   EXPECT_THAT(result.errors,
               ElementsAre("d/x: changed, but release 8 is not newer than its version 8"));
 }

@@ -18,6 +18,7 @@ const std::u16string kLocalList = u"C:\\corvane3\\local_list.txt";
 const std::u16string kInfoFile = u"C:\\corvane3\\cv3info.ini";
 const std::string kReadLocalList = "ReadTextFile(C:\\corvane3\\local_list.txt)";
 const std::string kReadInfoFile = "ReadTextFile(C:\\corvane3\\cv3info.ini)";
+const std::string kReadKeptRelease = "ReadKeptFile(C:\\corvane3\\release_number.txt)";
 const std::string kWriteLocalList = "WriteTextFile(C:\\corvane3\\local_list.txt)";
 const std::string kFailureHeading = "다음 파일 다운로드에 실패했습니다:\n\n";
 const std::u16string kFailureHeading16 = u"다음 파일 다운로드에 실패했습니다:\n\n";
@@ -307,7 +308,7 @@ class SignedReplayTest : public UpdatePassTest {
   void ExpectStale(const std::string& serverText) {
     const std::string before = *LocalList();
     EXPECT_EQ(RunSigned(serverText), PassResult::kStaleList);
-    EXPECT_THAT(platform.calls, ElementsAre(kReadLocalList, kReadInfoFile));
+    EXPECT_THAT(platform.calls, ElementsAre(kReadKeptRelease, kReadLocalList, kReadInfoFile));
     EXPECT_EQ(LocalList(), before);
   }
   const std::string kRelease9 = Release(9, {"config.i.zip", "crv3v2.exe", "data.dat"});
@@ -321,8 +322,9 @@ TEST_F(SignedReplayTest, OlderReleasesInstallNothingAndANewerOneStillUpdates) {
 
   const std::string release10 = Release(10, {"config.i.zip", "crv3v2.exe", "data.dat"});
   EXPECT_EQ(RunSigned(release10), PassResult::kFinished);
-  EXPECT_THAT(std::vector<std::string>(platform.calls.begin(), platform.calls.begin() + 3),
-              ElementsAre(kReadLocalList, kReadInfoFile, "CloseRunningApplications(crv3v2.exe)"));
+  EXPECT_THAT(std::vector<std::string>(platform.calls.begin(), platform.calls.begin() + 4),
+              ElementsAre(kReadKeptRelease, kReadLocalList, kReadInfoFile,
+                          "CloseRunningApplications(crv3v2.exe)"));
   EXPECT_EQ(platform.CallsTo("DownloadFile").size(), 3u);
   EXPECT_EQ(LocalList(), release10);
 }
@@ -354,6 +356,35 @@ TEST_F(SignedReplayTest, OtherSpellingsOfARecordedFileAreThatFile) {
   EXPECT_EQ(LocalList(), release10 + Hashed("data.dat", 9));
   // The release before, served again, would put its bytes back.
   ExpectStale(kRelease9);
+}
+
+// A numbered list is held to its number, not to the recorded versions: a
+// name may come back lower, and a listed digest other than the recorded one
+// selects its file as a newer version would. A file whose bytes are recorded
+// stays, whatever its version; one that failed is compared with its kept line.
+TEST_F(SignedReplayTest, NumberedListsSelectByDigestWhateverTheVersions) {
+  const std::string numbered = "config.i.zip|3|" + std::string(64, 'd') + "|r7\r\n" +
+                               Hashed("crv3v2.exe", 2, 'e') + Hashed("data.dat", 9, 'e') +
+                               Hashed("new.dat", 1, 'e');
+  FailDownloadOf(u"data.dat");
+  EXPECT_EQ(RunSigned(numbered), PassResult::kFinished);
+  // config.i.zip is fetched at every start: its listed name is never present.
+  const std::string config = Download("config.i.zip", "config.ini", std::string(64, 'd'));
+  EXPECT_THAT(platform.CallsTo("DownloadFile"),
+              ElementsAre(config, Download("crv3v2.exe", "crv3v2.exe", std::string(64, 'e')),
+                          Download("data.dat", "data.dat", std::string(64, 'e')),
+                          Download("new.dat", "new.dat", std::string(64, 'e'))));
+  EXPECT_EQ(RunSigned(numbered), PassResult::kFinished);
+  EXPECT_THAT(platform.CallsTo("DownloadFile"),
+              ElementsAre(config, Download("data.dat", "data.dat", std::string(64, 'e'))));
+}
+
+// Downloaded, it would overwrite the kept number with the vendor's bytes
+// and refuse every list after it.
+TEST_F(SignedReplayTest, TheKeptReleaseFileIsNeverFetched) {
+  EXPECT_EQ(RunSigned(Hashed("/Release_Number.txt.", 1)), PassResult::kFinished);
+  EXPECT_THAT(platform.CallsTo("DownloadFile"), testing::IsEmpty());
+  EXPECT_THAT(platform.CallsTo("ShowMessage"), ElementsAre(WarningBox("/Release_Number.txt.\n")));
 }
 
 // With a key, a selected line without a well-formed digest fails unfetched,

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/accepted_release.h"
 #include "base/hex_text.h"
+#include "base/sha256.h"
 #include "publish/signing.h"
 #include "lists/list_signature.h"
 #include "lists/server_list.h"
@@ -193,6 +195,64 @@ TEST_F(UpdateRunTest, SignedListOlderThanTheRecordIsNoList) {
               ElementsAre("StartProgram(" + kExecutable + "|/updated|" + kDirectory + ")"));
   EXPECT_THAT(platform.CallsTo("CloseRunningApplications"), testing::IsEmpty());
   EXPECT_THAT(platform.CallsTo("WriteTextFile"), testing::IsEmpty());
+}
+
+// Once a numbered list was accepted, only a higher number, or that very list
+// again, is taken; everything else is the offline path, before anything is
+// closed, fetched or written. A launcher without a key keeps no number.
+TEST_F(UpdateRunTest, KeyedLauncherTakesOnlyGrowingReleaseNumbers) {
+  const SigningKeyPair pair = GenerateSigningKeyPair().value();
+  const std::u16string keptPath = u"C:\\corvane3\\release_number.txt";
+  const std::string line = "a.dat|1|" + std::string(64, 'c');
+  const std::string r5 = line + "|r5\r\n", unnumbered = line + "\r\n";
+  const std::string r5Other = r5 + "b.dat|1|" + std::string(64, 'd') + "\r\n";
+  auto kept = [](int64_t number, const std::string& list) {
+    return FormatAcceptedRelease({number, Sha256Of(list)});
+  };
+  const std::string keptR5 = kept(5, r5);
+  const struct {
+    const char* what;
+    std::string served;
+    std::optional<std::string> keptBefore;  // nothing: no file
+    bool keyed, unreadable, unwritable, accepted;
+    std::optional<std::string> keptAfter;
+  } cases[] = {
+      {"first numbered list", r5, std::nullopt, true, false, false, true, keptR5},
+      {"higher number", r5, kept(4, r5Other), true, false, false, true, keptR5},
+      {"the same list again", r5, keptR5, true, false, false, true, keptR5},
+      {"unnumbered, none kept", unnumbered, std::nullopt, true, false, false, true, std::nullopt},
+      {"lower number", r5, kept(6, r5), true, false, false, false, kept(6, r5)},
+      {"same number, other bytes", r5Other, keptR5, true, false, false, false, keptR5},
+      {"unnumbered after numbered", unnumbered, keptR5, true, false, false, false, keptR5},
+      {"kept number unreadable", r5, keptR5, true, true, false, false, keptR5},
+      {"kept number garbled", r5, "5\r\n", true, false, false, false, "5\r\n"},
+      {"number cannot be kept", r5, kept(4, r5), true, false, true, false, kept(4, r5)},
+      {"no key", r5, kept(6, r5), false, true, false, true, kept(6, r5)},
+  };
+  for (const auto& c : cases) {
+    FakePlatform run;
+    run.existingPaths = {kDirectory16, kExecutable16};
+    run.serverList = c.served;
+    run.serverSignature = FormatSignatureFile(SignMessage(pair.privateKeyPem, c.served));
+    if (c.keptBefore) run.files[keptPath] = *c.keptBefore;
+    if (c.unreadable) run.unreadableFiles.insert(keptPath);
+    if (c.unwritable) run.unwritableFiles.insert(keptPath);
+    EXPECT_EQ(RunUpdate(u"", run, c.keyed ? EncodeHex(pair.publicKey) : ""), 0) << c.what;
+    for (const char* call : {"DownloadFile", "CloseRunningApplications", "WriteTextFile"}) {
+      EXPECT_EQ(run.CallsTo(call).size(), c.accepted ? 1u : 0u) << c.what << ": " << call;
+    }
+    EXPECT_EQ(run.CallsTo("StartProgram").size(), 1u) << c.what;
+    const auto keptAfter = run.files.find(keptPath);
+    EXPECT_EQ(keptAfter == run.files.end() ? std::nullopt : std::optional(keptAfter->second),
+              c.keptAfter)
+        << c.what;
+    if (c.accepted && c.keptBefore == c.keptAfter) {
+      EXPECT_THAT(run.CallsTo("ReplaceFileDurably"), testing::IsEmpty()) << c.what;
+    }
+    if (!c.keyed) {
+      EXPECT_THAT(run.CallsTo("ReadKeptFile"), testing::IsEmpty());
+    }
+  }
 }
 
 TEST_F(UpdateRunTest, NoSignatureIsFetchedWithoutAKeyOrAList) {

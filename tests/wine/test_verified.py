@@ -199,9 +199,14 @@ def release(version, names):
     return {name: f"{name} at release {version}\r\n".encode() * 50 for name in names}
 
 
-def serve_signed_release(server, version, names):
+def serve_signed_release(server, version, names, number=None, versions=None):
+    """number: the release number on the first line; versions: names listed
+    at another version than the release's."""
     files = release(version, names)
-    text = hashed_list([(name, version, body) for name, body in files.items()])
+    text = hashed_list([(name, (versions or {}).get(name, version), body)
+                        for name, body in files.items()])
+    if number:
+        text = text.replace(b"\r\n", f"|r{number}\r\n".encode(), 1)
     server.clear()
     server.serve(LIST_PATH, text)
     server.serve(SIGNATURE_PATH, sign(text))
@@ -243,6 +248,33 @@ def test_replayed_older_signed_lists_install_nothing_and_a_newer_one_still_does(
     assert prefix.app_files()["config.ini"] == release(10, names)["config.i.zip"]
     assert prefix.app_files()["data.dat"] == release(10, names)["data.dat"]
     assert record(prefix) == release10
+
+    # Numbered lists: data.dat dropped at number 1 and back at number 2 below
+    # its recorded version, with new bytes, installs; then every earlier list
+    # is refused, numbered or not.
+    numbered1 = serve_signed_release(server, 11, ["config.i.zip"], number=1)
+    assert boxes(bench.run(preset=SIGNED, **RUN)) == [DONE]
+    numbered2 = serve_signed_release(server, 12, names, number=2, versions={"data.dat": 4})
+    before = invariant.snapshot(prefix)
+
+    result = bench.run(preset=SIGNED, **RUN)
+
+    check_invariant_over_https(prefix, before, result, server)
+    assert boxes(result) == [DONE]
+    assert prefix.app_files()["data.dat"] == release(12, names)["data.dat"]
+    assert record(prefix) == numbered2
+    for replayed, number in ((numbered1, 1), (release10, None)):
+        served = serve_signed_release(server, 11 if number else 10,
+                                      ["config.i.zip"] if number else names, number=number)
+        assert served == replayed
+        before = invariant.snapshot(prefix)
+
+        result = bench.run(preset=SIGNED, **RUN)
+
+        invariant.check(prefix, before, result, None)
+        assert result.exit_code == 0 and boxes(result) == []
+        assert [r.path.decode() for r in server.requests] == [LIST_PATH, SIGNATURE_PATH]
+        assert record(prefix) == numbered2
 
 
 # --- CNG itself under Wine ----------------------------------------------------

@@ -41,6 +41,8 @@ LIST_PATH = BASE_PATH + "filelist.txt"
 RECORD = "local_list.txt"
 # The launcher's journal of the aside copies it made.
 JOURNAL = "owned_files.txt"
+# A launcher with a key keeps the release number it accepted beside the record.
+ACCEPTED_RELEASE = "release_number.txt"
 
 # Names the launcher gives files it writes before moving them into place, in
 # every form it has used.
@@ -255,8 +257,8 @@ def problems(prefix, before, result, server, current=(), cache_copies_allowed=Fa
         if name in kept or _aside_target(name) not in after.app_files:
             found.append(f"{name}: removed")
     for name, state in after.app_files.items():
-        if name in (RECORD, JOURNAL) or (name not in kept and
-                                         TEMPORARY.fullmatch(os.path.basename(name))):
+        if name in (RECORD, JOURNAL, ACCEPTED_RELEASE) or (
+                name not in kept and TEMPORARY.fullmatch(os.path.basename(name))):
             continue
         old = before.app_files.get(name) or before.app_files.get(name + ASIDE)
         body = new_bodies.get(name)

@@ -1,0 +1,60 @@
+#include "app/accepted_release.h"
+
+#include "app/app_paths.h"
+#include "app/storable_name.h"
+#include "base/ascii_case.h"
+#include "base/hex_text.h"
+#include "base/sha256.h"
+#include "lists/release_number.h"
+
+namespace {
+
+constexpr char kSeparator = ' ';
+
+std::string_view WithoutLineEnd(std::string_view text) {
+  if (text.empty() || text.back() != '\n') return std::string_view();
+  text.remove_suffix(1);
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+std::optional<AcceptedRelease> ParseAcceptedRelease(std::string_view text) {
+  const std::string_view line = WithoutLineEnd(text);
+  const size_t separator = line.find(kSeparator);
+  if (separator == std::string_view::npos) return std::nullopt;
+  const std::optional<int64_t> number = ParsePositiveDecimal(line.substr(0, separator));
+  const std::string_view digestHex = line.substr(separator + 1);
+  if (!number || digestHex.size() != 2 * kSha256Size) return std::nullopt;
+  std::optional<std::string> digest = DecodeHex(digestHex);
+  if (!digest) return std::nullopt;
+  return AcceptedRelease{*number, std::move(*digest)};
+}
+
+std::string FormatAcceptedRelease(const AcceptedRelease& release) {
+  return std::to_string(release.number) + kSeparator + EncodeHex(release.listDigest) + "\r\n";
+}
+
+ReleaseCheck CheckRelease(std::string_view listText,
+                          const std::optional<AcceptedRelease>& accepted) {
+  const std::optional<int64_t> number = ReleaseNumberOfList(listText);
+  if (!number) return accepted ? ReleaseCheck::kRefused : ReleaseCheck::kUnnumbered;
+  if (!accepted || *number > accepted->number) return ReleaseCheck::kNewer;
+  if (*number == accepted->number && Sha256Of(listText) == accepted->listDigest) {
+    return ReleaseCheck::kAccepted;
+  }
+  return ReleaseCheck::kRefused;
+}
+
+AcceptedRelease AcceptedReleaseOf(std::string_view listText) {
+  return AcceptedRelease{ReleaseNumberOfList(listText).value_or(0), Sha256Of(listText)};
+}
+
+bool IsStoredAsAcceptedReleaseFile(std::u16string_view localName) {
+  const size_t first = localName.find_first_not_of(u"/\\");
+  if (first == std::u16string_view::npos) return false;
+  const std::u16string_view name = localName.substr(first);
+  if (name.find_first_of(u"/\\") != std::u16string_view::npos) return false;
+  return EqualsIgnoringAsciiCase(StoredComponent(name), AcceptedReleaseName);
+}

@@ -1,7 +1,7 @@
 #include "app/accepted_release.h"
 
 #include "app/app_paths.h"
-#include "app/storable_name.h"
+#include "lists/storable_name.h"
 #include "base/ascii_case.h"
 #include "base/hex_text.h"
 #include "base/sha256.h"

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 
 #include "lists/list_digests.h"
+#include "lists/storable_name.h"
 
 namespace {
 
@@ -33,6 +35,17 @@ std::optional<int64_t> KeptVersion(const VersionRequest& request, const VersionL
   return std::nullopt;
 }
 
+// The highest version given to each stored file, under any of its names: a
+// launcher that installed one spelling holds the file to it.
+std::map<std::string, int64_t> HighestByStoredFile(const VersionHistory& history) {
+  std::map<std::string, int64_t> highest;
+  for (const auto& [name, entry] : history) {
+    const auto [known, added] = highest.emplace(StoredNameKey(name), entry.version);
+    if (!added) known->second = std::max(known->second, entry.version);
+  }
+  return highest;
+}
+
 }  // namespace
 
 VersionAssignment AssignVersions(const std::vector<VersionRequest>& requests,
@@ -46,16 +59,17 @@ VersionAssignment AssignVersions(const std::vector<VersionRequest>& requests,
     return assignment;
   }
   assignment.newVersion = *release;
+  const std::map<std::string, int64_t> highestByFile = HighestByStoredFile(history);
   for (const VersionRequest& request : requests) {
     if (const std::optional<int64_t> kept = KeptVersion(request, previous, history)) {
       assignment.versions.push_back(*kept);
       continue;
     }
-    const auto highest = history.find(request.listName);
-    if (highest != history.end() && highest->second.version >= *release) {
+    const auto highest = highestByFile.find(StoredNameKey(request.listName));
+    if (highest != highestByFile.end() && highest->second >= *release) {
       assignment.errors.push_back(request.shownName + ": changed, but release " +
                                   std::to_string(*release) + " is not newer than its version " +
-                                  std::to_string(highest->second.version));
+                                  std::to_string(highest->second));
     }
     assignment.versions.push_back(*release);
   }

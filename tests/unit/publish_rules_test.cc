@@ -153,7 +153,8 @@ TEST(AssignVersionsTest, UnchangedKeepTheirVersionOthersGetTheRelease) {
       {"given number not above a dropped name's highest", {{"a", 1}}, {Changed("b")}, 5, 5, {5},
        1, {{"b", {6, "x"}}}},
       {"unchanged copy below its highest gets a new one", {{"a", 2}}, {Same("a")}, std::nullopt,
-       6, {6}, 0, {{"a", {5, "x"}}}},
+       6, {6}, 0, {{"a", {5, "x"}}}},      {"given number not above another spelling's highest", {{"Config.i.zip", 6}},
+       {Changed("config.ini")}, 5, 5, {5}, 1},
   };
   for (const VersionCase& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,6 +1,7 @@
 #include "app/update_pass.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
@@ -109,9 +110,19 @@ struct InstalledRecord {
   VersionList infoList;
 };
 
-InstalledRecord ReadInstalledRecord(Platform& platform, const AppPaths& paths) {
+// Nothing when a signed list meets a record that is there but cannot be read
+// whole: taken for none, it would let any older list in.
+std::optional<InstalledRecord> ReadInstalledRecord(Platform& platform, const AppPaths& paths,
+                                                   bool signedList) {
   InstalledRecord record;
-  record.localText = platform.ReadTextFile(paths.localListPath);
+  if (signedList) {
+    KeptFileRead local =
+        platform.ReadKeptFile(paths.localListPath, std::numeric_limits<size_t>::max());
+    if (local.status == KeptFileRead::Status::kUnreadable) return std::nullopt;
+    record.localText = std::move(local.bytes);
+  } else {
+    record.localText = platform.ReadTextFile(paths.localListPath);
+  }
   record.localList = ParseVersionList(record.localText);
   record.infoList = ReadInfoList(platform, paths.applicationDirectory);
   return record;
@@ -192,7 +203,10 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
   const ReleaseCheck release = signedList ? CheckAgainstKeptRelease(serverText, platform, paths)
                                           : ReleaseCheck::kUnnumbered;
   if (release == ReleaseCheck::kRefused) return PassResult::kStaleList;
-  const InstalledRecord record = ReadInstalledRecord(platform, paths);
+  const std::optional<InstalledRecord> installed =
+      ReadInstalledRecord(platform, paths, signedList);
+  if (!installed) return PassResult::kStaleList;
+  const InstalledRecord& record = *installed;
   const VersionList serverList = ParseVersionList(serverText);
   // A numbered list is held to its number alone: the versions of its names
   // may go down (a name dropped and added again), and its digests tell what

@@ -78,13 +78,16 @@ std::set<std::string> NamesWithChangedDigest(const ListDigests& listed,
 
 bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,
                        const VersionList& infoList) {
+  // The info file adds to the record and never lowers it: a replay the record
+  // tells apart must not pass because cv3info.ini names an older version.
   const RecordedVersions localVersions = ByStoredFile(localList);
   const RecordedVersions infoVersions = ByStoredFile(infoList);
   for (const auto& [name, serverVersion] : serverList) {
     const std::string key = StoredNameKey(name);
-    const RecordedVersions& record = infoVersions.count(key) ? infoVersions : localVersions;
-    const auto recorded = record.find(key);
-    if (recorded != record.end() && serverVersion < recorded->second) return true;
+    for (const RecordedVersions* record : {&infoVersions, &localVersions}) {
+      const auto recorded = record->find(key);
+      if (recorded != record->end() && serverVersion < recorded->second) return true;
+    }
   }
   return false;
 }

@@ -33,10 +33,10 @@ std::vector<std::u16string> SelectDownloads(const VersionList& serverList,
 std::set<std::string> NamesWithChangedDigest(const ListDigests& listed,
                                              const ListDigests& recorded);
 
-// True when the server list names a file at a version older than the one
-// recorded for it (the info list's where it names the file, else the local
-// list's), names compared by StoredNameKey. A launcher that trusts only signed lists takes such a list as a
-// replay of an old release.
+// True when the server list names a file at a version older than one
+// recorded for it in the local list or the info list, names compared by
+// StoredNameKey. A launcher that trusts only signed lists takes such a list as
+// a replay of an old release.
 bool NamesOlderVersion(const VersionList& serverList, const VersionList& localList,
                        const VersionList& infoList);
 

@@ -17,6 +17,8 @@ const std::string kUrl = Utf8(std::u16string(BaseUrl));
 const std::u16string kLocalList = u"C:\\corvane3\\local_list.txt";
 const std::u16string kInfoFile = u"C:\\corvane3\\cv3info.ini";
 const std::string kReadLocalList = "ReadTextFile(C:\\corvane3\\local_list.txt)";
+// A launcher with a key tells a record it cannot read from a missing one.
+const std::string kReadKeptLocalList = "ReadKeptFile(C:\\corvane3\\local_list.txt)";
 const std::string kReadInfoFile = "ReadTextFile(C:\\corvane3\\cv3info.ini)";
 const std::string kReadKeptRelease = "ReadKeptFile(C:\\corvane3\\release_number.txt)";
 const std::string kWriteLocalList = "WriteTextFile(C:\\corvane3\\local_list.txt)";
@@ -308,7 +310,7 @@ class SignedReplayTest : public UpdatePassTest {
   void ExpectStale(const std::string& serverText) {
     const std::string before = *LocalList();
     EXPECT_EQ(RunSigned(serverText), PassResult::kStaleList);
-    EXPECT_THAT(platform.calls, ElementsAre(kReadKeptRelease, kReadLocalList, kReadInfoFile));
+    EXPECT_THAT(platform.calls, ElementsAre(kReadKeptRelease, kReadKeptLocalList, kReadInfoFile));
     EXPECT_EQ(LocalList(), before);
   }
   const std::string kRelease9 = Release(9, {"config.i.zip", "crv3v2.exe", "data.dat"});
@@ -323,7 +325,7 @@ TEST_F(SignedReplayTest, OlderReleasesInstallNothingAndANewerOneStillUpdates) {
   const std::string release10 = Release(10, {"config.i.zip", "crv3v2.exe", "data.dat"});
   EXPECT_EQ(RunSigned(release10), PassResult::kFinished);
   EXPECT_THAT(std::vector<std::string>(platform.calls.begin(), platform.calls.begin() + 4),
-              ElementsAre(kReadKeptRelease, kReadLocalList, kReadInfoFile,
+              ElementsAre(kReadKeptRelease, kReadKeptLocalList, kReadInfoFile,
                           "CloseRunningApplications(crv3v2.exe)"));
   EXPECT_EQ(platform.CallsTo("DownloadFile").size(), 3u);
   EXPECT_EQ(LocalList(), release10);

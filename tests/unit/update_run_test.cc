@@ -214,20 +214,24 @@ TEST_F(UpdateRunTest, KeyedLauncherTakesOnlyGrowingReleaseNumbers) {
     const char* what;
     std::string served;
     std::optional<std::string> keptBefore;  // nothing: no file
-    bool keyed, unreadable, unwritable, accepted;
+    bool keyed;
+    std::u16string unreadable;  // a file that is there but cannot be read
+    bool unwritable, accepted;
     std::optional<std::string> keptAfter;
   } cases[] = {
-      {"first numbered list", r5, std::nullopt, true, false, false, true, keptR5},
-      {"higher number", r5, kept(4, r5Other), true, false, false, true, keptR5},
-      {"the same list again", r5, keptR5, true, false, false, true, keptR5},
-      {"unnumbered, none kept", unnumbered, std::nullopt, true, false, false, true, std::nullopt},
-      {"lower number", r5, kept(6, r5), true, false, false, false, kept(6, r5)},
-      {"same number, other bytes", r5Other, keptR5, true, false, false, false, keptR5},
-      {"unnumbered after numbered", unnumbered, keptR5, true, false, false, false, keptR5},
-      {"kept number unreadable", r5, keptR5, true, true, false, false, keptR5},
-      {"kept number garbled", r5, "5\r\n", true, false, false, false, "5\r\n"},
-      {"number cannot be kept", r5, kept(4, r5), true, false, true, false, kept(4, r5)},
-      {"no key", r5, kept(6, r5), false, true, false, true, kept(6, r5)},
+      {"first numbered list", r5, std::nullopt, true, u"", false, true, keptR5},
+      {"higher number", r5, kept(4, r5Other), true, u"", false, true, keptR5},
+      {"the same list again", r5, keptR5, true, u"", false, true, keptR5},
+      {"unnumbered, none kept", unnumbered, std::nullopt, true, u"", false, true, std::nullopt},
+      {"lower number", r5, kept(6, r5), true, u"", false, false, kept(6, r5)},
+      {"same number, other bytes", r5Other, keptR5, true, u"", false, false, keptR5},
+      {"unnumbered after numbered", unnumbered, keptR5, true, u"", false, false, keptR5},
+      {"kept number unreadable", r5, keptR5, true, keptPath, false, false, keptR5},
+      {"record unreadable", r5, kept(4, r5Other), true, u"C:\\corvane3\\local_list.txt", false,
+       false, kept(4, r5Other)},
+      {"kept number garbled", r5, "5\r\n", true, u"", false, false, "5\r\n"},
+      {"number cannot be kept", r5, kept(4, r5), true, u"", true, false, kept(4, r5)},
+      {"no key", r5, kept(6, r5), false, keptPath, false, true, kept(6, r5)},
   };
   for (const auto& c : cases) {
     FakePlatform run;
@@ -235,7 +239,7 @@ TEST_F(UpdateRunTest, KeyedLauncherTakesOnlyGrowingReleaseNumbers) {
     run.serverList = c.served;
     run.serverSignature = FormatSignatureFile(SignMessage(pair.privateKeyPem, c.served));
     if (c.keptBefore) run.files[keptPath] = *c.keptBefore;
-    if (c.unreadable) run.unreadableFiles.insert(keptPath);
+    if (!c.unreadable.empty()) run.unreadableFiles.insert(c.unreadable);
     if (c.unwritable) run.unwritableFiles.insert(keptPath);
     EXPECT_EQ(RunUpdate(u"", run, c.keyed ? EncodeHex(pair.publicKey) : ""), 0) << c.what;
     for (const char* call : {"DownloadFile", "CloseRunningApplications", "WriteTextFile"}) {

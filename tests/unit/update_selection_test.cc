@@ -69,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         SelectionCase{"info decides over local, equal is not newer", 5, 5, 3, false, false,
                       false, false},
-        SelectionCase{"info older than server, local newer", 5, 4, 7, true, true, false, false},
+        // Selected by the info file, yet a replay by the record it adds to.
+        SelectionCase{"info older than server, local newer", 5, 4, 7, true, true, false, true},
         SelectionCase{"info newer, file missing", 4, 5, std::nullopt, false, false, false, true},
         SelectionCase{"only the server lists it", 5, std::nullopt, std::nullopt, true, true, false,
                       false},

@@ -66,15 +66,20 @@ def list_text(files, digests):
     return b"".join(line(name, body) for name, body in sorted(files.items()))
 
 
-def install_seconds(prefix, runner, server, files, digests):
-    """Start to completion box of a first install of files (and crv3v2.exe)."""
+def serve_release(prefix, runner, server, files):
+    """A clean prefix and a server with files and crv3v2.exe, but no list."""
     prefix.reset()
     server.clear()
-    app = runner.fake_app.read_bytes()
     for name, body in files.items():
         server.serve(BASE_PATH + name, body)
-    server.serve(BASE_PATH + "crv3v2.exe", app)
-    server.serve(LIST_PATH, list_text({**files, "crv3v2.exe": app}, digests))
+    server.serve(BASE_PATH + "crv3v2.exe", runner.fake_app.read_bytes())
+
+
+def install_seconds(prefix, runner, server, files, digests):
+    """Start to completion box of a first install of files (and crv3v2.exe)."""
+    serve_release(prefix, runner, server, files)
+    server.serve(LIST_PATH, list_text({**files, "crv3v2.exe": runner.fake_app.read_bytes()},
+                                      digests))
     result = runner.run(relay=False, timeout_ms=1800000)
     installed = prefix.app_files()
     missing = [n for n, b in files.items() if installed.get(n) != b]
@@ -173,12 +178,8 @@ def signed_seconds(prefix, runner, server, files, launcher):
     from a signed list numbered 1, and its next run's whole time (host
     clock), which has nothing to do."""
     from test_verified import sign  # the bench's test key, as the preset was built with
-    prefix.reset()
-    server.clear()
+    serve_release(prefix, runner, server, files)
     app = runner.fake_app.read_bytes()
-    for name, body in files.items():
-        server.serve(BASE_PATH + name, body)
-    server.serve(BASE_PATH + "crv3v2.exe", app)
     text = list_text({**files, "crv3v2.exe": app}, True).replace(b"\r\n", b"|r1\r\n", 1)
     server.serve(LIST_PATH, text)
     server.serve(LIST_PATH + ".sig", sign(text))

@@ -10,6 +10,12 @@
 
 #include "lists/version_list.h"
 
+// The public half of the bench's test key (tests/wine/bench/keys), which
+// random bytes must never pass for a signature of.
+inline constexpr char kBenchPublicKey[] =
+    "8fc2e0d60eb2b2a5ccb52a2c705105dcae00ffb23621aceeada486974d797f7c"
+    "26b645fd0d394dcd5a6b5c7e983d3c6a084024bffe0e5bcac92b26cbabbbf6a2";
+
 inline std::string_view AsText(const uint8_t* data, size_t size) {
   return std::string_view(reinterpret_cast<const char*>(data), size);
 }

@@ -144,13 +144,19 @@ def _route_body(server, key, hops=3):
     return None
 
 
+# The publisher's version history, served beside the list for the next
+# publication and never fetched by the launcher; without a release number its
+# bytes are the list's.
+HISTORY_PATH = BASE_PATH + "version_history.txt"
+
+
 def served_bodies(server):
     """{listed name as bytes (CP949): complete body} for every file the
-    server can deliver whole (the list itself excepted)."""
+    server can deliver whole (the list and the publisher's history excepted)."""
     base = BASE_PATH.encode()
     bodies = {}
     for key in server.routes:
-        if key.startswith(base) and key != LIST_PATH.encode():
+        if key.startswith(base) and key not in (LIST_PATH.encode(), HISTORY_PATH.encode()):
             body = _route_body(server, key)
             if body is not None:
                 name = key[len(base):].decode("utf-8", "replace")

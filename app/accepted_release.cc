@@ -2,7 +2,6 @@
 
 #include "app/app_paths.h"
 #include "lists/storable_name.h"
-#include "base/ascii_case.h"
 #include "base/hex_text.h"
 #include "base/sha256.h"
 #include "lists/release_number.h"
@@ -52,9 +51,13 @@ AcceptedRelease AcceptedReleaseOf(std::string_view listText) {
 }
 
 bool IsStoredAsAcceptedReleaseFile(std::u16string_view localName) {
-  const size_t first = localName.find_first_not_of(u"/\\");
-  if (first == std::u16string_view::npos) return false;
-  const std::u16string_view name = localName.substr(first);
-  if (name.find_first_of(u"/\\") != std::u16string_view::npos) return false;
-  return EqualsIgnoringAsciiCase(StoredComponent(name), AcceptedReleaseName);
+  // The reserved name is ASCII, and the name key folds no other letter onto
+  // ASCII, so only an ASCII name can be stored as that file.
+  std::string ascii;
+  for (const char16_t unit : localName) {
+    if (unit >= 0x80) return false;
+    ascii.push_back(static_cast<char>(unit));
+  }
+  const std::string reserved(AcceptedReleaseName.begin(), AcceptedReleaseName.end());
+  return StoredNameKey(ascii) == StoredNameKey(reserved);
 }

@@ -8,6 +8,7 @@
 #include "base/scoped_win.h"
 #include "base/sha256.h"
 #include "base/staging_path.h"
+#include "base/url_cache_win.h"
 #include "base/wide_string_win.h"
 #include "download/download_callback_win.h"
 #include "download/download_response.h"
@@ -134,11 +135,8 @@ bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
   const bool transferred =
       TransferInto(encodedUrl, download, displayName, showProgress, &response);
   // The platform keeps a second full copy of the body in its cache until the
-  // entry is deleted; the launcher never reads it again. A transfer that
-  // failed or was stopped has no committed entry, so the entry's deletion
-  // misses the part of the body in the cache file: it goes by its name.
-  DeleteUrlCacheEntryW(AsWide(encodedUrl));
-  if (!response.cacheFile.empty()) DeleteFileW(AsWide(response.cacheFile));
+  // entry is deleted; the launcher never reads it again.
+  DropCachedCopy(encodedUrl, response.cacheFile);
   return transferred && HasDigest(download, expectedDigest) &&
          ReplaceTarget(download, localPath);
 }

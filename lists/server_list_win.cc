@@ -12,6 +12,7 @@
 #include "base/bind_status_callback_win.h"
 #include "base/http_answer.h"
 #include "base/scoped_win.h"
+#include "base/url_cache_win.h"
 #include "base/wide_string_win.h"
 
 namespace {
@@ -157,9 +158,6 @@ std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) {
   if (text && !callback->passedLimit() && IsWholeBody(callback->answer(), text->size())) {
     return *std::move(text);
   }
-  // The platform commits no cache entry for a transfer it stopped, so the
-  // entry's deletion misses the part of the body in its file.
-  DeleteUrlCacheEntryW(AsWide(url));
-  if (!callback->cacheFile().empty()) DeleteFileW(AsWide(callback->cacheFile()));
+  DropCachedCopy(url, callback->cacheFile());
   return std::string();
 }

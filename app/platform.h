@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "download/download_request.h"
 #include "lists/text_file.h"
 
 // MessageBoxW icon flags; every box has the OK button only and no owner.
@@ -49,12 +50,7 @@ class Platform {
   // passed sizeLimit bytes.
   [[nodiscard]] virtual std::string FetchServerList(const std::u16string& url,
                                                     uint64_t sizeLimit) = 0;
-  // expectedDigest: the SHA-256 (32 bytes) the stored body must have, or
-  // empty when the list gives none.
-  [[nodiscard]] virtual bool DownloadFile(const std::u16string& url,
-                                          const std::u16string& localPath,
-                                          const std::u16string& displayName,
-                                          const std::string& expectedDigest) = 0;
+  [[nodiscard]] virtual bool DownloadFile(const DownloadRequest& request) = 0;
 
   // Processes: terminates running copies of the named executables and waits
   // for them; false when one is still running.

@@ -44,11 +44,8 @@ void WindowsPlatform::SettleAsideCopies(const std::u16string& folder,
   ::SettleAsideCopies(folder, recordedTargets);
 }
 
-bool WindowsPlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                                   const std::u16string& displayName,
-                                   const std::string& expectedDigest) {
-  return ::DownloadFile(url, localPath, displayName, expectedDigest, ShowDownloadProgress,
-                        applicationDirectory_);
+bool WindowsPlatform::DownloadFile(const DownloadRequest& request) {
+  return ::DownloadFile(request, ShowDownloadProgress, applicationDirectory_);
 }
 
 bool WindowsPlatform::CloseRunningApplications(const std::vector<std::u16string>& names) {

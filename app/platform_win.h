@@ -23,9 +23,7 @@ class WindowsPlatform final : public Platform {
   void SettleAsideCopies(const std::u16string& folder,
                          const std::vector<std::u16string>& recordedTargets) override;
   std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) override;
-  bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                    const std::u16string& displayName,
-                    const std::string& expectedDigest) override;
+  bool DownloadFile(const DownloadRequest& request) override;
   bool CloseRunningApplications(const std::vector<std::u16string>& names) override;
   void ShowMessage(const std::u16string& text, const std::u16string& caption,
                    MessageIcon icon) override;

@@ -74,9 +74,10 @@ DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads,
         IsStorableName(localName, applicationDirectory) &&
         !(digestRequired && IsStoredAsAcceptedReleaseFile(localName)) &&
         (digest != digests.end() || !digestRequired) &&
-        platform.DownloadFile(std::u16string(BaseUrl) + name,
-                              applicationDirectory + u"\\" + localName, localName,
-                              digest == digests.end() ? std::string() : digest->second);
+        platform.DownloadFile(DownloadRequest{
+            std::u16string(BaseUrl) + name, applicationDirectory + u"\\" + localName, localName,
+            digest == digests.end() ? std::string() : digest->second, std::string(),
+            std::nullopt});
     if (stored) {
       outcome.updated = true;
     } else {

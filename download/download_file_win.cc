@@ -115,9 +115,9 @@ bool ReplaceTarget(PartialDownload& file, const std::u16string& target) {
 
 }  // namespace
 
-bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                  const std::u16string& displayName, const std::string& expectedDigest,
-                  const ProgressDisplay& showProgress, const std::u16string& journalFolder) {
+bool DownloadFile(const DownloadRequest& request, const ProgressDisplay& showProgress,
+                  const std::u16string& journalFolder) {
+  const std::u16string& localPath = request.localPath;
   const size_t separator = localPath.find_last_of(kPathSeparators);
   if (separator != std::u16string::npos) {
     // CreateDirectories accepts a file of the folder's name, but nothing can
@@ -128,16 +128,16 @@ bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
   if (IsFolder(localPath)) return false;
 
   PartialDownload download(localPath, journalFolder);
-  const std::u16string encodedUrl = UrlEncode(url);
+  const std::u16string encodedUrl = UrlEncode(request.url);
   // A copy in the internet cache would answer instead of the server.
   DeleteUrlCacheEntryW(AsWide(encodedUrl));
   DownloadResponse response;
   const bool transferred =
-      TransferInto(encodedUrl, download, displayName, showProgress, &response);
+      TransferInto(encodedUrl, download, request.displayName, showProgress, &response);
   // The platform keeps a second full copy of the body in its cache until the
   // entry is deleted; the launcher never reads it again.
   DropCachedCopy(encodedUrl, response.cacheFile);
-  return transferred && HasDigest(download, expectedDigest) &&
+  return transferred && HasDigest(download, request.expectedDigest) &&
          ReplaceTarget(download, localPath);
 }
 

@@ -164,8 +164,9 @@ std::string StoredNameKey(std::string_view listedName) {
   std::string key;
   std::string_view last;
   for (const std::string_view component : Components<char>(stored)) {
-    last = WithoutTrailingDotsAndBlanks(component);
-    if (last.empty()) continue;
+    const std::string_view kept = WithoutTrailingDotsAndBlanks(component);
+    if (kept.empty()) continue;
+    last = kept;
     if (!key.empty()) key += '\\';
     AppendInUpperCase(last, key);
   }

@@ -68,14 +68,13 @@ std::string FakePlatform::FetchServerList(const std::u16string& url, uint64_t si
   return served.size() > sizeLimit ? std::string() : served;
 }
 
-bool FakePlatform::DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                                const std::u16string& displayName,
-                                const std::string& expectedDigest) {
-  const std::string digest = expectedDigest.empty() ? "" : "|sha256=" + EncodeHex(expectedDigest);
-  calls.push_back("DownloadFile(" + Utf8(url) + "|" + Utf8(localPath) + "|" + Utf8(displayName) +
-                  digest + ")");
-  if (failingDownloads.count(url) > 0) return false;
-  existingPaths.insert(localPath);
+bool FakePlatform::DownloadFile(const DownloadRequest& request) {
+  const std::string digest =
+      request.expectedDigest.empty() ? "" : "|sha256=" + EncodeHex(request.expectedDigest);
+  calls.push_back("DownloadFile(" + Utf8(request.url) + "|" + Utf8(request.localPath) + "|" +
+                  Utf8(request.displayName) + digest + ")");
+  if (failingDownloads.count(request.url) > 0) return false;
+  existingPaths.insert(request.localPath);
   return true;
 }
 

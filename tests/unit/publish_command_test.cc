@@ -687,12 +687,11 @@ struct ServingPlatform : FakePlatform {
   Tree served;
   Tree installed;  // by the name below C:\corvane3
 
-  bool DownloadFile(const std::u16string& url, const std::u16string& localPath,
-                    const std::u16string& displayName, const std::string& digest) override {
-    (void)FakePlatform::DownloadFile(url, localPath, displayName, digest);
-    const auto body = served.find(Utf8(url.substr(BaseUrl.size())));
-    if (body == served.end() || Sha256Of(body->second) != digest) return false;
-    installed[Utf8(localPath.substr(MakeAppPaths().applicationDirectory.size() + 1))] =
+  bool DownloadFile(const DownloadRequest& request) override {
+    (void)FakePlatform::DownloadFile(request);
+    const auto body = served.find(Utf8(request.url.substr(BaseUrl.size())));
+    if (body == served.end() || Sha256Of(body->second) != request.expectedDigest) return false;
+    installed[Utf8(request.localPath.substr(MakeAppPaths().applicationDirectory.size() + 1))] =
         body->second;
     return true;
   }

@@ -65,7 +65,7 @@ bool FetchAll(const std::vector<FileToFetch>& files, bool bare) {
     SetOverallProgressText(k, total);
     const bool stored =
         bare ? FetchBare(file)
-             : DownloadFile(file.url, file.localPath, file.displayName, file.expectedDigest,
+             : DownloadFile({file.url, file.localPath, file.displayName, file.expectedDigest, "", {}},
                             ShowDownloadProgress, FolderOf(file.localPath));
     ResetProgressBar();
     std::printf("%d/%d %s\n", k, total, stored ? "ok" : "failed");

@@ -132,7 +132,7 @@ TEST(StoredNameKeyTest, NamesWindowsStoresAsOneFileShareTheKey) {
       {"config.i.zip", "config.i.zip ", false},
       {"config.i.zip .", "Config.I.Zip.", true},
       // A last component Windows drops leaves the ".i.zip" file as it is.
-      {"config.i.zip/.", "config.i.zip", true},
+      {"config.i.zip/.", "config.i.zip.", true},
       {"Dir./Sub /a.dll. .", "dir\\sub\\A.DLL", true},
       {"/x//y.dat", "x\\y.dat", true},
       {std::string("a.dll\0b", 7), "a.dll", true},

@@ -8,6 +8,18 @@
 // an index only when that digest is the one the signed list gives for the
 // file, and it installs the file only when the assembled bytes have that
 // digest: a forged or stale index can cost bytes, never install them.
+//
+// Byte layout, integers little-endian:
+//   offset  size  field
+//        0     8  magic "CRV3BLK\0"
+//        8     4  format version (1)
+//       12     8  fileSize
+//       20     4  blockSize: a power of two, 16 KiB .. 1 GiB
+//       24    32  SHA-256 of the whole file
+//       56  24*n  per block, in file order: the 64-bit weak sum
+//                 (lists/rolling_sum.h) of the block's bytes, then the first
+//                 16 bytes of their SHA-256
+// n = ceil(fileSize / blockSize), at most 2^18; nothing follows the blocks.
 #ifndef LISTS_BLOCK_INDEX_H_
 #define LISTS_BLOCK_INDEX_H_
 
@@ -23,6 +35,18 @@ inline constexpr std::string_view kBlockIndexEnding = ".crv3blocks";
 inline constexpr uint64_t kBlockIndexThreshold = uint64_t{8} << 20;
 // The leading bytes of a block's SHA-256 that the index keeps.
 inline constexpr size_t kBlockStrongHashSize = 16;
+inline constexpr uint32_t kMinBlockSize = uint32_t{16} << 10;
+inline constexpr uint32_t kMaxBlockSize = uint32_t{1} << 30;
+inline constexpr uint64_t kMaxBlockCount = uint64_t{1} << 18;
+// Larger files get no index (their blocks would not fit the count).
+inline constexpr uint64_t kMaxIndexedFileSize =
+    uint64_t{kMaxBlockSize} * kMaxBlockCount;
+inline constexpr size_t kBlockIndexHeaderSize = 56;
+inline constexpr size_t kBlockIndexEntrySize = 8 + kBlockStrongHashSize;
+// The largest index of any file: the bound on fetching one before its file's
+// size is known.
+inline constexpr uint64_t kMaxBlockIndexBytes =
+    kBlockIndexHeaderSize + kBlockIndexEntrySize * kMaxBlockCount;
 
 struct BlockIndex {
   uint64_t fileSize = 0;
@@ -32,8 +56,12 @@ struct BlockIndex {
   std::string strongHashes;          // kBlockStrongHashSize bytes per block
 };
 
-// The block size the publisher uses for a file of this size.
+// The block size the publisher uses for a file of this size: 16 KiB, doubled
+// until the file has at most kMaxBlockCount blocks.
 uint32_t BlockSizeFor(uint64_t fileSize);
+
+// ceil(fileSize / blockSize); blockSize must not be 0.
+uint64_t BlockCountOf(uint64_t fileSize, uint32_t blockSize);
 
 // The largest index text a file of this size can have; a served index that is
 // longer is refused unread.
@@ -44,10 +72,13 @@ class BlockIndexBuilder {
  public:
   explicit BlockIndexBuilder(uint64_t fileSize);
   void Add(std::string_view bytes);
-  // Nothing when the bytes fed do not add up to fileSize.
+  // Nothing when the bytes fed do not add up to fileSize or the file is
+  // larger than kMaxIndexedFileSize.
   std::optional<BlockIndex> Finish(std::string fileDigest);
 
  private:
+  void AddBlock(std::string_view block);
+
   BlockIndex index_;
   std::string pending_;  // the bytes of the block not yet complete
   uint64_t fed_ = 0;

@@ -55,9 +55,10 @@ struct HookedReads : DiskFileSystem {
     Hooked(std::unique_ptr<OpenedFile> f, const HookedReads& h, std::u16string p)
         : file(std::move(f)), hooks(h), path(std::move(p)) {}
     FileIdentity Identity() const override { return file->Identity(); }
-    FileRead Read(const std::optional<std::u16string>& copyTo) override {
+    FileRead Read(const std::optional<std::u16string>& copyTo,
+                  std::optional<uint64_t> indexSize) override {
       Change();
-      FileRead read = file->Read(copyTo);
+      FileRead read = file->Read(copyTo, indexSize);
       Change();
       if (copyTo && copyTo->find(hooks.failing) != std::u16string::npos) read.copied = false;
       return read;

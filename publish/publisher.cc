@@ -69,8 +69,6 @@ struct ReleaseFile {
 
 const std::u16string kIndexEnding(kBlockIndexEnding.begin(), kBlockIndexEnding.end());
 
-std::u16string BlockIndexOf(const std::u16string& servedName) { return servedName + kIndexEnding; }
-
 bool IsBlockIndexName(std::u16string_view name) {
   return EndsWithIgnoringAsciiCase(name, std::u16string_view(kIndexEnding));
 }
@@ -247,8 +245,8 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
   for (const ReleaseFile& file : release) {
     hasExecutable |= EqualsIgnoringAsciiCase<char16_t>(file.name.releaseName, ExecutableName);
     const std::u16string companion = GzipCompanionOf(file.name.servedName);
-    if (!file.blockIndex.empty() && servedNames.Holds(BlockIndexOf(file.name.servedName))) {
-      outcome.warnings.push_back(ToUtf8(BlockIndexOf(file.name.servedName)) +
+    if (!file.blockIndex.empty() && servedNames.Holds(BlockIndexNameOf(file.name.servedName))) {
+      outcome.warnings.push_back(ToUtf8(BlockIndexNameOf(file.name.servedName)) +
                                  ": a file of the release, where the block index of " +
                                  ToUtf8(file.name.servedName) +
                                  " belongs; launchers fetch that file whole");
@@ -299,7 +297,7 @@ bool StageFile(const ReleaseFile& file, const PublishOptions& options,
   // nginx serves a .gz whole, never a range of it, to every client that
   // accepts gzip: an indexed file has none, and an old one is removed.
   const bool gzip = options.gzip && file.blockIndex.empty();
-  const std::u16string index = BlockIndexOf(file.name.servedName);
+  const std::u16string index = BlockIndexNameOf(file.name.servedName);
   if (!file.blockIndex.empty() && !servedNames.Holds(index) &&
       !files.WriteFile(Join(staging, index), file.blockIndex)) {
     outcome.errors.push_back(Shown(Join(staging, index)) + ": cannot write it");
@@ -367,7 +365,7 @@ void RemoveStaleBlockIndices(const std::vector<ReleaseFile>& release,
                              FileSystem& files, Outcome& outcome) {
   ServedNames indices;
   for (const ReleaseFile& file : release) {
-    if (!file.blockIndex.empty()) indices.Add(BlockIndexOf(file.name.servedName));
+    if (!file.blockIndex.empty()) indices.Add(BlockIndexNameOf(file.name.servedName));
   }
   std::vector<std::string> unlisted;
   for (const FoundFile& found : files.ListFiles(served, unlisted)) {
@@ -429,7 +427,7 @@ size_t VerifyBlockIndices(const std::u16string& servedFolder,
   for (const std::u16string& name : presentNames) present.Add(name);
   size_t fitting = 0;
   for (const std::u16string& name : presentNames) {
-    const std::u16string index = BlockIndexOf(name);
+    const std::u16string index = BlockIndexNameOf(name);
     if (present.Holds(index)) continue;  // a release file: Publish warned of it
     const std::optional<std::string> text = files.KindOf(Join(servedFolder, index)) == PathKind::kFile
                                                 ? files.ReadFile(Join(servedFolder, index))
@@ -553,6 +551,10 @@ std::optional<int64_t> ReleaseNumberFor(const PublishOptions& options,
 
 bool ServedWithBlockIndex(uint64_t size) {
   return size >= kBlockIndexThreshold && size <= kMaxIndexedFileSize;
+}
+
+std::u16string BlockIndexNameOf(const std::u16string& servedName) {
+  return servedName + kIndexEnding;
 }
 
 std::u16string StagingFolderOf(const std::u16string& servedFolder) {

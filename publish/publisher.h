@@ -55,6 +55,8 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
 // (lists/block_index.h), and so no .gz: nginx's gzip_static serves no ranges
 // of a .gz, and block updates fetch the file by ranges.
 bool ServedWithBlockIndex(uint64_t size);
+// "<served name>.crv3blocks"
+std::u16string BlockIndexNameOf(const std::u16string& servedName);
 
 // "<served folder>.crv3publish": where a publication is written before it is
 // put in place.

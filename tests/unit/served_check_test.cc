@@ -37,10 +37,19 @@ struct Served {
 
 // Answers from a table keyed by URL (404 for the rest), a body that breaks
 // the bound it is asked with as a failure, and records the order of
-// requests.
+// requests; a range of a served file as nginx gives it unless `range` says
+// otherwise.
 struct TableFetch : HttpFetch {
   std::map<std::string, Served> table;
   std::vector<std::string> asked;
+  std::optional<FetchAnswer> range;
+  std::vector<std::string> rangesAsked;
+
+  FetchAnswer GetRange(const std::u16string& url, uint64_t first, uint64_t last) override {
+    rangesAsked.push_back(ToUtf8(url) + " " + std::to_string(first) + "-" + std::to_string(last));
+    const std::string size = std::to_string(table[ToUtf8(url)].body.size());
+    return range.value_or(FetchAnswer{"", 206, false, "bytes 0-0/" + size});
+  }
 
   FetchAnswer Get(const std::u16string& url, const BodyBound& bound,
                   const BodyPiece& piece) override {
@@ -48,11 +57,11 @@ struct TableFetch : HttpFetch {
     const auto found = table.find(asked.back());
     const Served served = found == table.end() ? Served{404, "not found", false, ""} : found->second;
     const std::string breach = BoundBreach(bound, served.body.size(), served.took);
-    if (!breach.empty()) return {breach, served.status, served.compressed};
+    if (!breach.empty()) return {breach, served.status, served.compressed, ""};
     // In two pieces, as a transport hands them over.
     piece(std::string_view(served.body).substr(0, served.body.size() / 2));
     piece(std::string_view(served.body).substr(served.body.size() / 2));
-    return {served.failure, served.status, served.compressed};
+    return {served.failure, served.status, served.compressed, ""};
   }
 };
 
@@ -114,12 +123,14 @@ TEST_F(ServedCheckTest, ACleanPublicationAsksTheLauncherUrlsAndPasses) {
 
   EXPECT_THAT(outcome.errors, IsEmpty());
   EXPECT_THAT(outcome.notes, ElementsAre(std::string(kBase) + ": 3 listed files, all served, 3 with "
-                                         "their SHA-256 checked, the list signed by the key"));
+                                         "their SHA-256 checked, 0 block indices fitting them, "
+                                         "the list signed by the key"));
   EXPECT_THAT(fetch_.asked,
               ElementsAre(std::string(kBase) + "filelist.txt", std::string(kBase) + "filelist.txt.sig",
                           std::string(kBase) + "config.i.zip", std::string(kBase) + "crv3v2.exe",
                           std::string(kBase) + "%EB%8F%84%EC%9B%80%EB%A7%90/%EC%95%88%EB%82%B4%201.txt"));
   EXPECT_THAT(progress_, IsEmpty());
+  EXPECT_THAT(fetch_.rangesAsked, ElementsAre(std::string(kBase) + "config.i.zip 0-0"));
 }
 
 struct Fault {

@@ -12,6 +12,7 @@
 #include "base/hex_text.h"
 #include "base/sha256.h"
 #include "base/utf8.h"
+#include "lists/block_index.h"
 #include "lists/list_signature.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
@@ -187,6 +188,60 @@ TEST_F(ServedCheckTest, EachProblemIsOneLineNamingItThenASummary) {
     EXPECT_EQ(outcome.errors[1], std::string(kBase) + ": 3 listed files, 1 problems: launchers fail "
                                  "these files or take the list as no list");
     EXPECT_THAT(outcome.notes, IsEmpty());
+  }
+}
+
+std::string IndexOf(const std::string& body) {
+  BlockIndexBuilder builder(body.size());
+  builder.Add(body);
+  return FormatBlockIndex(*builder.Finish(Sha256Of(body)));
+}
+
+// Each way a large file's index or the server's ranges let launchers down is
+// a warning, never an error: they fetch the file whole and still update.
+TEST_F(ServedCheckTest, ALargeFileHasItsIndexCheckedAndOneRangeIsAskedOfIt) {
+  const std::string big(kBlockIndexThreshold, 'b');
+  const std::string index = std::string(kBase) + "big.bin.crv3blocks";
+  const struct {
+    const char* what;
+    std::function<void(TableFetch&)> plant;
+    const char* warning;
+  } cases[] = {
+      {"all fits", [](TableFetch&) {}, nullptr},
+      {"no index", [&](TableFetch& f) { f.table.erase(index); },
+       "big.bin.crv3blocks: answered HTTP 404; launchers fetch big.bin whole"},
+      {"a stale index",
+       [&](TableFetch& f) { f.table[index].body = IndexOf(std::string(big.size(), 'o')); },
+       "big.bin.crv3blocks: not the block index of the listed bytes; launchers fetch big.bin whole"},
+      {"an index without end",
+       [&](TableFetch& f) { f.table[index].body.resize(MaxBlockIndexSize(big.size()) + 1); },
+       "big.bin.crv3blocks: cannot be fetched: the body passed its limit of 12344 bytes"},
+      {"ranges off", [](TableFetch& f) { f.range = FetchAnswer{"", 200, false, ""}; },
+       "ranges off (bytes=0-0 answered HTTP 200): launchers fetch whole files"},
+      {"a range of the .gz",
+       [](TableFetch& f) { f.range = FetchAnswer{"", 206, true, "bytes 0-0/9"}; },
+       "ranges off (bytes=0-0 came content-coded, a range of a .gz rather than of the file)"},
+      {"another range", [](TableFetch& f) { f.range = FetchAnswer{"", 206, false, "bytes 0-9/9"}; },
+       "ranges off (bytes=0-0 came as \"bytes 0-9/9\", not \"bytes 0-0/8388608\")"},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.what);
+    fetch_ = TableFetch();
+    Publish({{"a.dat", "a"}, {"big.bin", big}});
+    fetch_.table[index] = {200, IndexOf(big), false, ""};
+    each.plant(fetch_);
+
+    const Outcome outcome = Check();
+
+    EXPECT_THAT(outcome.errors, IsEmpty());
+    EXPECT_THAT(fetch_.rangesAsked, ElementsAre(std::string(kBase) + "big.bin 0-0"));
+    if (!each.warning) {
+      EXPECT_THAT(outcome.warnings, IsEmpty());
+      EXPECT_THAT(outcome.notes, ElementsAre(HasSubstr("2 with their SHA-256 checked, 1 block "
+                                                       "indices fitting them")));
+    } else {
+      EXPECT_THAT(outcome.warnings, ElementsAre(HasSubstr(each.warning)));
+    }
   }
 }
 

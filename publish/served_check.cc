@@ -174,7 +174,8 @@ Outcome CheckServed(const std::u16string& baseUrlGiven,
   if (outcome.errors.empty()) {
     outcome.notes.push_back(summary + ", all served, " + std::to_string(hashed) +
                             " with their SHA-256 checked" +
-                            (indexed ? ", " + std::to_string(indexed) + " block indices fitting them"
+                            (indexed ? ", " + std::to_string(indexed) +
+                                           " block indices fitting them"
                                      : std::string()) +
                             (publicKeyText ? ", the list signed by the key" : ""));
   } else {

@@ -211,7 +211,8 @@ TEST_F(ServedCheckTest, ALargeFileHasItsIndexCheckedAndOneRangeIsAskedOfIt) {
        "big.bin.crv3blocks: answered HTTP 404; launchers fetch big.bin whole"},
       {"a stale index",
        [&](TableFetch& f) { f.table[index].body = IndexOf(std::string(big.size(), 'o')); },
-       "big.bin.crv3blocks: not the block index of the listed bytes; launchers fetch big.bin whole"},
+       "big.bin.crv3blocks: not the block index of the listed bytes; launchers fetch big.bin "
+       "whole"},
       {"an index without end",
        [&](TableFetch& f) { f.table[index].body.resize(MaxBlockIndexSize(big.size()) + 1); },
        "big.bin.crv3blocks: cannot be fetched: the body passed its limit of 12344 bytes"},

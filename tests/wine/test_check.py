@@ -181,6 +181,7 @@ def test_the_windows_build_checks_through_wininet(vendor, prefix):
     (vendor.stand_in / "crv3v2.exe.gz").write_bytes(gz(b"MZ app 1"))
     code, output = check()
     assert code == 0 and "5 listed files, all served, 5 with their SHA-256 checked" in output, output
+    assert "ranges off" not in output, output
 
     (vendor.stand_in / "crv3v2.exe.gz").write_bytes(gz(b"MZ app 0"))
     (vendor.stand_in / "도움말/안내.txt").unlink()

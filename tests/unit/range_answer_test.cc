@@ -1,0 +1,108 @@
+#include "download/range_answer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+
+TEST(RangePiecesTest, CoverTheSpanInPiecesOfAtMost16MiBWithTheirHeaders) {
+  EXPECT_TRUE(PiecesOf(5, 5).empty());
+  const std::vector<ByteRange> pieces = PiecesOf(100, 100 + 33 * kMiB);
+  ASSERT_EQ(pieces.size(), 3u);
+  EXPECT_EQ(pieces[0].first, 100u);
+  EXPECT_EQ(pieces[0].Length(), 16 * kMiB);
+  EXPECT_EQ(pieces[1].first, pieces[0].last + 1);
+  EXPECT_EQ(pieces[2].last, 100 + 33 * kMiB - 1);
+  EXPECT_EQ(RangeRequestHeaders({100, 199}, u""), u"Range: bytes=100-199\r\n");
+  EXPECT_EQ(RangeRequestHeaders({0, 0}, u"\"a|b\""),
+            u"Range: bytes=0-0\r\nIf-Range: \"a|b\"\r\n");
+  EXPECT_EQ(ValidatorOf(u"Last-Modified: Tue\r\netag: \"x\"\r\n"), u"\"x\"");
+  EXPECT_EQ(ValidatorOf(u"Last-Modified: Tue\r\n"), u"Tue");
+}
+
+// The answer to "bytes=100-199" of a file of 1000 bytes whose earlier pieces
+// came with the ETag "v1".
+TEST(JudgePieceAnswerTest, AppendsOnlyTheAskedBytesOfTheSameFile) {
+  struct Case {
+    const char* label;
+    uint32_t status;
+    std::u16string headers;
+    PieceVerdict verdict;
+  };
+  const Case cases[] = {
+      {"fits", 206, u"Content-Range: bytes 100-199/1000\r\nETag: \"v1\"\r\n", PieceVerdict::kFits},
+      {"identity coding fits", 206,
+       u"Content-Encoding: identity\r\nContent-Range: bytes 100-199/1000\r\nETag: \"v1\"\r\n",
+       PieceVerdict::kFits},
+      {"server ignores Range", 200, u"ETag: \"v1\"\r\n", PieceVerdict::kWholeBody},
+      {"If-Range failed: the new file whole", 200, u"ETag: \"v2\"\r\n", PieceVerdict::kWholeBody},
+      {"other validator", 206, u"Content-Range: bytes 100-199/1000\r\nETag: \"v2\"\r\n",
+       PieceVerdict::kStartOver},
+      {"no validator", 206, u"Content-Range: bytes 100-199/1000\r\n", PieceVerdict::kStartOver},
+      {"other total", 206, u"Content-Range: bytes 100-199/1001\r\nETag: \"v1\"\r\n",
+       PieceVerdict::kStartOver},
+      {"other start", 206, u"Content-Range: bytes 0-99/1000\r\nETag: \"v1\"\r\n",
+       PieceVerdict::kStartOver},
+      {"shorter", 206, u"Content-Range: bytes 100-150/1000\r\nETag: \"v1\"\r\n",
+       PieceVerdict::kStartOver},
+      {"unknown total", 206, u"Content-Range: bytes 100-199/*\r\nETag: \"v1\"\r\n",
+       PieceVerdict::kStartOver},
+      {"end beyond total", 206, u"Content-Range: bytes 100-199/150\r\nETag: \"v1\"\r\n",
+       PieceVerdict::kStartOver},
+      {"no Content-Range", 206, u"ETag: \"v1\"\r\n", PieceVerdict::kStartOver},
+      {"gzip coded", 206,
+       u"Content-Encoding: gzip\r\nContent-Range: bytes 100-199/1000\r\nETag: \"v1\"\r\n",
+       PieceVerdict::kStartOver},
+      {"range not satisfiable", 416, u"Content-Range: bytes */1000\r\n", PieceVerdict::kFailed},
+      {"not found", 404, u"", PieceVerdict::kFailed},
+  };
+  for (const Case& c : cases) {
+    const PieceAnswer answer = JudgePieceAnswer(c.status, c.headers, {100, 199}, 1000, u"\"v1\"");
+    EXPECT_EQ(answer.verdict, c.verdict) << c.label;
+  }
+  const PieceAnswer first = JudgePieceAnswer(
+      206, u"Content-Range: bytes 0-99/1000\r\nLast-Modified: Tue\r\n", {0, 99}, {}, u"");
+  EXPECT_EQ(first.verdict, PieceVerdict::kFits);
+  EXPECT_EQ(first.total, 1000u);
+  EXPECT_EQ(first.validator, u"Tue");
+}
+
+TEST(PartialJournalTest, ResumesOnlyTheSameStagedFileAndReleaseWithItsBytes) {
+  const PartialEntry partial{u"sub\\a.dll.crv3part", 300, 1000, "1.0|ab\r\n", u"\"e|t\""};
+  const std::vector<OwnedFile> journal =
+      WithPartial({{"aside", "moving", "x.crv3old"}}, partial.stagedPath, partial);
+  ASSERT_EQ(journal.size(), 2u);
+  EXPECT_EQ(journal[1].rest.find_first_of("\r\n"), std::string::npos);
+  const auto parsed = ParseOwnedFiles(FormatOwnedFiles(journal));
+  ASSERT_TRUE(parsed);
+  const auto back = PartialEntryOf((*parsed)[1]);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->release, partial.release);
+  EXPECT_EQ(back->validator, partial.validator);
+  EXPECT_EQ(back->heldBytes, 300u);
+
+  EXPECT_EQ(BytesToResume(*parsed, u"SUB\\A.dll.crv3part", "1.0|ab\r\n", 400), 300u);
+  EXPECT_EQ(BytesToResume(*parsed, u"sub\\a.dll.crv3part", "1.1", 400), 0u);
+  EXPECT_EQ(BytesToResume(*parsed, u"sub\\b.dll.crv3part", "1.0|ab\r\n", 400), 0u);
+  EXPECT_EQ(BytesToResume(*parsed, u"sub\\a.dll.crv3part", "1.0|ab\r\n", 299), 0u);
+
+  EXPECT_EQ(WithPartial(*parsed, u"sub\\A.DLL.crv3part", std::nullopt).size(), 1u);
+  for (const char* rest : {"..\\a.crv3part|1|2||", "a.dll|1|2||", "a.crv3part|3|2||",
+                           "a.crv3part|1|2|zz|", "a.crv3part|1|2|", "a.crv3part|x|2||"}) {
+    EXPECT_FALSE(PartialEntryOf({"partial", "kept", rest})) << rest;
+  }
+}
+
+TEST(FetchProgressTest, CountsOnlyThisCallsBytesAndNeverFallsBack) {
+  FetchProgress progress(400);
+  EXPECT_EQ(progress.DuringPiece(200, 50), 25u);
+  EXPECT_EQ(progress.DuringPiece(200, 10), 25u);
+  EXPECT_EQ(progress.PieceDone(200), 50u);
+  EXPECT_EQ(progress.DuringPiece(200, 250), 100u);
+  EXPECT_EQ(progress.PieceDone(400), 100u);
+  EXPECT_EQ(progress.Shown(), 100u);
+  EXPECT_EQ(FetchProgress(0).PieceDone(0), 100u);
+}
+
+}  // namespace

@@ -13,6 +13,7 @@ namespace {
 
 constexpr uint32_t kWholeStatus = 200;
 constexpr uint32_t kPartialStatus = 206;
+constexpr uint32_t kRangeNotSatisfiable = 416;
 constexpr char kFieldSeparator = '|';
 
 std::u16string Decimal(uint64_t value) {
@@ -88,6 +89,13 @@ std::u16string RangeRequestHeaders(const ByteRange& piece, std::u16string_view v
   return headers;
 }
 
+std::optional<uint64_t> FileLengthOf(std::u16string_view headers) {
+  const auto rangeText = HeaderValue(headers, u"Content-Range");
+  if (!rangeText) return PlainBodyLength(std::u16string(headers));
+  const std::optional<ContentRange> range = ParseContentRange(*rangeText);
+  return range ? std::optional<uint64_t>(range->total) : std::nullopt;
+}
+
 std::u16string ValidatorOf(std::u16string_view headers) {
   auto validator = HeaderValue(headers, u"ETag");
   if (!validator || validator->empty()) validator = HeaderValue(headers, u"Last-Modified");
@@ -98,13 +106,16 @@ PieceAnswer JudgePieceAnswer(uint32_t status, std::u16string_view headers, const
                              std::optional<uint64_t> expectedTotal,
                              std::u16string_view expectedValidator) {
   if (status == kWholeStatus) return {PieceVerdict::kWholeBody, 0, {}};
+  // Nothing at the asked start: the file is shorter than the bytes staged.
+  if (status == kRangeNotSatisfiable) return {PieceVerdict::kStartOver, 0, {}};
   if (status != kPartialStatus) return {PieceVerdict::kFailed, 0, {}};
   const auto rangeText = HeaderValue(headers, u"Content-Range");
   const std::optional<ContentRange> answered =
       rangeText ? ParseContentRange(*rangeText) : std::nullopt;
   std::u16string validator = ValidatorOf(headers);
   const bool fits = answered && !IsContentCoded(headers) &&
-                    answered->range.first == piece.first && answered->range.last == piece.last &&
+                    answered->range.first == piece.first &&
+                    answered->range.last == std::min(piece.last, answered->total - 1) &&
                     (!expectedTotal || answered->total == *expectedTotal) &&
                     (expectedValidator.empty() || validator == expectedValidator);
   if (!fits) return {PieceVerdict::kStartOver, 0, {}};
@@ -171,7 +182,11 @@ std::vector<OwnedFile> WithPartial(std::vector<OwnedFile> journal,
 }
 
 uint64_t FetchProgress::DuringPiece(uint64_t length, uint64_t percent) {
-  return Show(fetched_ + length * std::min<uint64_t>(percent, 100) / 100);
+  percent = std::min<uint64_t>(percent, 100);
+  if (!toFetch_) return shown_ = std::max(shown_, percent);
+  // The last piece asked may be longer than what is left of the file.
+  const uint64_t left = *toFetch_ - std::min(fetched_, *toFetch_);
+  return Show(fetched_ + std::min(length, left) * percent / 100);
 }
 
 uint64_t FetchProgress::PieceDone(uint64_t length) {
@@ -180,7 +195,9 @@ uint64_t FetchProgress::PieceDone(uint64_t length) {
 }
 
 uint64_t FetchProgress::Show(uint64_t bytes) {
-  const uint64_t percent = toFetch_ == 0 ? 100 : std::min<uint64_t>(bytes, toFetch_) * 100 / toFetch_;
+  if (!toFetch_) return shown_;
+  const uint64_t percent =
+      *toFetch_ == 0 ? 100 : std::min<uint64_t>(bytes, *toFetch_) * 100 / *toFetch_;
   shown_ = std::max(shown_, percent);
   return shown_;
 }

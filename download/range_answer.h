@@ -31,6 +31,10 @@ std::vector<ByteRange> PiecesOf(uint64_t start, uint64_t end);
 // changed meanwhile is answered whole instead of mixed.
 std::u16string RangeRequestHeaders(const ByteRange& piece, std::u16string_view validator);
 
+// The length of the whole file an answer's headers tell: the total of its
+// Content-Range, else its plain Content-Length.
+std::optional<uint64_t> FileLengthOf(std::u16string_view headers);
+
 // What identifies one version of the served file: its ETag, or else its
 // Last-Modified; empty when the answer gives neither.
 std::u16string ValidatorOf(std::u16string_view headers);
@@ -95,9 +99,13 @@ std::vector<OwnedFile> WithPartial(std::vector<OwnedFile> journal,
 // the bytes it has to fetch, 0 to 100 and never less than shown before.
 class FetchProgress {
  public:
-  explicit FetchProgress(uint64_t bytesToFetch) : toFetch_(bytesToFetch) {}
+  explicit FetchProgress(std::optional<uint64_t> bytesToFetch) : toFetch_(bytesToFetch) {}
 
-  // A piece of length bytes reported percent of itself done.
+  // Until the bytes to fetch are known, a piece's own percentage is shown.
+  bool KnowsBytesToFetch() const { return toFetch_.has_value(); }
+  void SetBytesToFetch(uint64_t bytes) { toFetch_ = bytes; }
+
+  // A piece of at most length bytes reported percent of itself done.
   uint64_t DuringPiece(uint64_t length, uint64_t percent);
   // A piece of length bytes was fetched whole.
   uint64_t PieceDone(uint64_t length);
@@ -107,7 +115,7 @@ class FetchProgress {
  private:
   uint64_t Show(uint64_t bytes);
 
-  uint64_t toFetch_;
+  std::optional<uint64_t> toFetch_;
   uint64_t fetched_ = 0;
   uint64_t shown_ = 0;
 };

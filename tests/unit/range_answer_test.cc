@@ -54,7 +54,8 @@ TEST(JudgePieceAnswerTest, AppendsOnlyTheAskedBytesOfTheSameFile) {
       {"gzip coded", 206,
        u"Content-Encoding: gzip\r\nContent-Range: bytes 100-199/1000\r\nETag: \"v1\"\r\n",
        PieceVerdict::kStartOver},
-      {"range not satisfiable", 416, u"Content-Range: bytes */1000\r\n", PieceVerdict::kFailed},
+      {"file now shorter than the staged bytes", 416, u"Content-Range: bytes */90\r\n",
+       PieceVerdict::kStartOver},
       {"not found", 404, u"", PieceVerdict::kFailed},
   };
   for (const Case& c : cases) {
@@ -66,6 +67,12 @@ TEST(JudgePieceAnswerTest, AppendsOnlyTheAskedBytesOfTheSameFile) {
   EXPECT_EQ(first.verdict, PieceVerdict::kFits);
   EXPECT_EQ(first.total, 1000u);
   EXPECT_EQ(first.validator, u"Tue");
+  // A first piece asked beyond the end of a small file.
+  const std::u16string small = u"Content-Range: bytes 0-9/10\r\nETag: \"s\"\r\n";
+  EXPECT_EQ(JudgePieceAnswer(206, small, {0, 99}, {}, u"").verdict, PieceVerdict::kFits);
+  EXPECT_EQ(FileLengthOf(small), 10u);
+  EXPECT_EQ(FileLengthOf(u"Content-Length: 7\r\n"), 7u);
+  EXPECT_EQ(FileLengthOf(u"Content-Range: bytes 0-9/*\r\nContent-Length: 10\r\n"), std::nullopt);
 }
 
 TEST(PartialJournalTest, ResumesOnlyTheSameStagedFileAndReleaseWithItsBytes) {
@@ -99,10 +106,17 @@ TEST(FetchProgressTest, CountsOnlyThisCallsBytesAndNeverFallsBack) {
   EXPECT_EQ(progress.DuringPiece(200, 50), 25u);
   EXPECT_EQ(progress.DuringPiece(200, 10), 25u);
   EXPECT_EQ(progress.PieceDone(200), 50u);
+  // A last piece asked longer than the 200 bytes left of the file.
+  EXPECT_EQ(progress.DuringPiece(1000, 50), 75u);
   EXPECT_EQ(progress.DuringPiece(200, 250), 100u);
   EXPECT_EQ(progress.PieceDone(400), 100u);
   EXPECT_EQ(progress.Shown(), 100u);
   EXPECT_EQ(FetchProgress(0).PieceDone(0), 100u);
+  FetchProgress unsized(std::nullopt);
+  EXPECT_EQ(unsized.DuringPiece(100, 40), 40u);
+  unsized.SetBytesToFetch(1000);
+  EXPECT_EQ(unsized.PieceDone(100), 40u);
+  EXPECT_EQ(unsized.PieceDone(400), 50u);
 }
 
 }  // namespace

@@ -127,16 +127,6 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
            statusCode != BINDSTATUS_CACHEFILENAMEAVAILABLE;
   }
 
-  // Takes every message waiting for this thread and returns as soon as the
-  // queue is empty; it never waits for one.
-  static void PumpWaitingMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-
   const std::u16string name;
   const ProgressDisplay showProgress;
   const std::u16string staging;
@@ -150,6 +140,14 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
 };
 
 }  // namespace
+
+void PumpWaitingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
 
 IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
                                          ProgressDisplay showProgress,

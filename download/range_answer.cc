@@ -112,14 +112,15 @@ PieceAnswer JudgePieceAnswer(uint32_t status, std::u16string_view headers, const
   const auto rangeText = HeaderValue(headers, u"Content-Range");
   const std::optional<ContentRange> answered =
       rangeText ? ParseContentRange(*rangeText) : std::nullopt;
+  if (!answered || IsContentCoded(headers)) return {PieceVerdict::kStartOver, 0, {}};
+  const uint64_t total = answered->total;
   std::u16string validator = ValidatorOf(headers);
-  const bool fits = answered && !IsContentCoded(headers) &&
-                    answered->range.first == piece.first &&
-                    answered->range.last == std::min(piece.last, answered->total - 1) &&
-                    (!expectedTotal || answered->total == *expectedTotal) &&
+  const bool fits = answered->range.first == piece.first &&
+                    answered->range.last == std::min(piece.last, total - 1) &&
+                    (!expectedTotal || total == *expectedTotal) &&
                     (expectedValidator.empty() || validator == expectedValidator);
   if (!fits) return {PieceVerdict::kStartOver, 0, {}};
-  return {PieceVerdict::kFits, answered->total, std::move(validator)};
+  return {PieceVerdict::kFits, total, std::move(validator)};
 }
 
 OwnedFile JournalEntryOf(const PartialEntry& partial) {
@@ -156,16 +157,17 @@ std::optional<PartialEntry> PartialEntryOf(const OwnedFile& entry) {
   return PartialEntry{*staged, *held, *total, *release, *validator};
 }
 
-uint64_t BytesToResume(const std::vector<OwnedFile>& journal, std::u16string_view stagedPath,
-                       std::string_view release, uint64_t stagedSize) {
+std::optional<PartialEntry> PartialToResume(const std::vector<OwnedFile>& journal,
+                                            std::u16string_view stagedPath,
+                                            std::string_view release, uint64_t stagedSize) {
   for (const OwnedFile& entry : journal) {
     const std::optional<PartialEntry> partial = PartialEntryOf(entry);
     if (!partial || !IsSameStagedPath(*partial, stagedPath)) continue;
     const bool resumable = partial->release == release && partial->heldBytes < partial->total &&
-                           partial->heldBytes <= stagedSize;
-    return resumable ? partial->heldBytes : 0;
+                           0 < partial->heldBytes && partial->heldBytes <= stagedSize;
+    return resumable ? partial : std::nullopt;
   }
-  return 0;
+  return std::nullopt;
 }
 
 std::vector<OwnedFile> WithPartial(std::vector<OwnedFile> journal,

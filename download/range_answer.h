@@ -82,12 +82,13 @@ OwnedFile JournalEntryOf(const PartialEntry& partial);
 // whose staged path is no staging file below the application directory.
 std::optional<PartialEntry> PartialEntryOf(const OwnedFile& entry);
 
-// How many staged bytes a transfer of stagedPath for release keeps: the
-// held bytes of the journal's entry for the same staged path and release,
-// when the staged file still has them and they are not yet the whole file;
-// 0 (start over) otherwise.
-uint64_t BytesToResume(const std::vector<OwnedFile>& journal, std::u16string_view stagedPath,
-                       std::string_view release, uint64_t stagedSize);
+// The journal's entry whose held bytes a transfer of stagedPath for release
+// keeps: the one for the same staged path and release, when the staged file
+// still has those bytes and they are not yet the whole file; nothing (start
+// over) otherwise.
+std::optional<PartialEntry> PartialToResume(const std::vector<OwnedFile>& journal,
+                                            std::u16string_view stagedPath,
+                                            std::string_view release, uint64_t stagedSize);
 
 // The journal with the entry for partial's staged path replaced (or added);
 // an empty stagedPath of the partial only removes the old entry.

@@ -89,10 +89,12 @@ TEST(PartialJournalTest, ResumesOnlyTheSameStagedFileAndReleaseWithItsBytes) {
   EXPECT_EQ(back->validator, partial.validator);
   EXPECT_EQ(back->heldBytes, 300u);
 
-  EXPECT_EQ(BytesToResume(*parsed, u"SUB\\A.dll.crv3part", "1.0|ab\r\n", 400), 300u);
-  EXPECT_EQ(BytesToResume(*parsed, u"sub\\a.dll.crv3part", "1.1", 400), 0u);
-  EXPECT_EQ(BytesToResume(*parsed, u"sub\\b.dll.crv3part", "1.0|ab\r\n", 400), 0u);
-  EXPECT_EQ(BytesToResume(*parsed, u"sub\\a.dll.crv3part", "1.0|ab\r\n", 299), 0u);
+  const auto resumed = PartialToResume(*parsed, u"SUB\\A.dll.crv3part", "1.0|ab\r\n", 400);
+  ASSERT_TRUE(resumed);
+  EXPECT_EQ(resumed->heldBytes, 300u);
+  EXPECT_FALSE(PartialToResume(*parsed, u"sub\\a.dll.crv3part", "1.1", 400));
+  EXPECT_FALSE(PartialToResume(*parsed, u"sub\\b.dll.crv3part", "1.0|ab\r\n", 400));
+  EXPECT_FALSE(PartialToResume(*parsed, u"sub\\a.dll.crv3part", "1.0|ab\r\n", 299));
 
   EXPECT_EQ(WithPartial(*parsed, u"sub\\A.DLL.crv3part", std::nullopt).size(), 1u);
   for (const char* rest : {"..\\a.crv3part|1|2||", "a.dll|1|2||", "a.crv3part|3|2||",

@@ -333,6 +333,7 @@ bool FetchWhole(Transfer& transfer, StagedFile& staged) {
     if (fetched == Fetched::kFailed) return false;
     if (fetched != Fetched::kStartOver) return true;
     staged.StartOver();
+    transfer.progress().StartAgain();
   }
   DownloadResponse response;
   return transfer.Fetch(u"", staged.path(), 0, 0, &response) && staged.TakeWhole(staged.path());
@@ -401,6 +402,7 @@ bool StageFile(const DownloadRequest& request, Transfer& transfer, StagedFile& s
       return true;
     }
     staged.StartOver();
+    transfer.progress().StartAgain();
   } else if (staged.total()) {
     transfer.progress().SetBytesToFetch(*staged.total() - staged.held());
   }
@@ -408,6 +410,7 @@ bool StageFile(const DownloadRequest& request, Transfer& transfer, StagedFile& s
   if (!FetchWhole(transfer, staged)) return false;
   if (staged.HasDigest(request.expectedDigest, keepWindowAlive)) return true;
   staged.StartOver();
+  transfer.progress().StartAgain();
   return continued && FetchWhole(transfer, staged) &&
          staged.HasDigest(request.expectedDigest, keepWindowAlive);
 }

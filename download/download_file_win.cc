@@ -258,6 +258,9 @@ class Transfer {
     // A copy in the internet cache would answer instead of the server.
     DeleteUrlCacheEntryW(AsWide(encodedUrl_));
     const ProgressDisplay showPiece = [&](const std::u16string& name, uint64_t percent) {
+      if (response->httpStatus == kWholeBodyStatus) {
+        return showProgress_(name, progress_.DuringWholeBody(percent));
+      }
       const std::optional<uint64_t> fileLength = FileLengthOf(response->headers);
       if (!progress_.KnowsBytesToFetch() && fileLength) {
         progress_.SetBytesToFetch(*fileLength - std::min(*fileLength, heldBefore));

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kWholeStatus = 200;
 constexpr uint32_t kPartialStatus = 206;
 constexpr uint32_t kRangeNotSatisfiable = 416;
 constexpr char kFieldSeparator = '|';
@@ -105,7 +104,7 @@ std::u16string ValidatorOf(std::u16string_view headers) {
 PieceAnswer JudgePieceAnswer(uint32_t status, std::u16string_view headers, const ByteRange& piece,
                              std::optional<uint64_t> expectedTotal,
                              std::u16string_view expectedValidator) {
-  if (status == kWholeStatus) return {PieceVerdict::kWholeBody, 0, {}};
+  if (status == kWholeBodyStatus) return {PieceVerdict::kWholeBody, 0, {}};
   // Nothing at the asked start: the file is shorter than the bytes staged.
   if (status == kRangeNotSatisfiable) return {PieceVerdict::kStartOver, 0, {}};
   if (status != kPartialStatus) return {PieceVerdict::kFailed, 0, {}};
@@ -184,11 +183,15 @@ std::vector<OwnedFile> WithPartial(std::vector<OwnedFile> journal,
 }
 
 uint64_t FetchProgress::DuringPiece(uint64_t length, uint64_t percent) {
+  if (!toFetch_) return DuringWholeBody(percent);
   percent = std::min<uint64_t>(percent, 100);
-  if (!toFetch_) return shown_ = std::max(shown_, percent);
   // The last piece asked may be longer than what is left of the file.
   const uint64_t left = *toFetch_ - std::min(fetched_, *toFetch_);
   return Show(fetched_ + std::min(length, left) * percent / 100);
+}
+
+uint64_t FetchProgress::DuringWholeBody(uint64_t percent) {
+  return shown_ = std::max(shown_, std::min<uint64_t>(percent, 100));
 }
 
 uint64_t FetchProgress::PieceDone(uint64_t length) {

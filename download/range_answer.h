@@ -39,6 +39,9 @@ std::optional<uint64_t> FileLengthOf(std::u16string_view headers);
 // Last-Modified; empty when the answer gives neither.
 std::u16string ValidatorOf(std::u16string_view headers);
 
+// The answer of a server that ignores Range: the whole file.
+inline constexpr uint32_t kWholeBodyStatus = 200;
+
 enum class PieceVerdict {
   kFits,       // the asked bytes of the expected file: append them
   kWholeBody,  // a 200: the body is the whole file, as a plain download
@@ -110,6 +113,9 @@ class FetchProgress {
   uint64_t DuringPiece(uint64_t length, uint64_t percent);
   // A piece of length bytes was fetched whole.
   uint64_t PieceDone(uint64_t length);
+  // A server that ignores Range answers a piece with the whole file: that
+  // answer's own percentage, never below the figure shown.
+  uint64_t DuringWholeBody(uint64_t percent);
   // The call fetches the file anew, of a length not yet known; the figure
   // stays where it was until the new count passes it.
   void StartAgain() {

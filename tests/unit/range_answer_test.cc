@@ -123,6 +123,11 @@ TEST(FetchProgressTest, CountsOnlyThisCallsBytesAndNeverFallsBack) {
   EXPECT_EQ(unsized.DuringPiece(100, 30), 50u);
   unsized.SetBytesToFetch(100);
   EXPECT_EQ(unsized.PieceDone(70), 70u);
+  // The whole file answering a piece of a quarter of it.
+  FetchProgress ignored(400);
+  EXPECT_EQ(ignored.DuringPiece(100, 100), 25u);
+  EXPECT_EQ(ignored.DuringWholeBody(10), 25u);
+  EXPECT_EQ(ignored.DuringWholeBody(100), 100u);
 }
 
 }  // namespace

@@ -116,9 +116,10 @@ std::optional<BlockIndex> ParseBlockIndex(std::string_view text) {
     return std::nullopt;
   index.blockSize = static_cast<uint32_t>(blockSize);
   const uint64_t blocks = BlockCountOf(index.fileSize, index.blockSize);
+  // The count bound also keeps the text within MaxBlockIndexSize(fileSize):
+  // blocks smaller than BlockSizeFor gives would exceed it.
   if (blocks > kMaxBlockCount ||
-      text.size() != kBlockIndexHeaderSize + kBlockIndexEntrySize * blocks ||
-      text.size() > MaxBlockIndexSize(index.fileSize))
+      text.size() != kBlockIndexHeaderSize + kBlockIndexEntrySize * blocks)
     return std::nullopt;
   index.fileDigest = std::string(text.substr(24, kSha256Size));
   index.weakSums.reserve(blocks);

@@ -1,6 +1,14 @@
 // Finds, in a file the launcher already holds, the blocks of a new file that
 // its block index describes, at any offset: bytes inserted or removed before
 // a block do not hide it.
+//
+// The held file is scanned with the rolling weak sum of one block's length;
+// a position whose sum some block of the index has is confirmed by the
+// block's strong hash, and every block with those bytes is recorded there
+// (identical blocks are all found). After a match the scan jumps one block
+// on. A last block shorter than the others is looked for only at the held
+// file's very end, where an unchanged file keeps it: trying its own length at
+// every position would double the scan for one block.
 #ifndef LISTS_BLOCK_MATCH_H_
 #define LISTS_BLOCK_MATCH_H_
 

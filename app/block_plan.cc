@@ -1,6 +1,12 @@
 #include "app/block_plan.h"
 
 #include <algorithm>
+#include <string_view>
+
+#include "app/app_paths.h"
+#include "app/platform.h"
+#include "lists/block_match.h"
+#include "lists/storable_name.h"
 
 namespace {
 
@@ -34,4 +40,24 @@ std::optional<AssemblyPlan> PlanAssembly(const BlockIndex& index,
     AppendBlock(plan, std::min<uint64_t>(index.blockSize, index.fileSize - start), found[block]);
   }
   return plan;
+}
+
+std::optional<AssemblyPlan> PlanFromInstalledCopy(const std::u16string& listedName,
+                                                  const std::u16string& target,
+                                                  const std::string& digest, Platform& platform) {
+  if (digest.empty() || LocalFileName(listedName) != listedName) return std::nullopt;
+  const std::optional<uint64_t> installedSize = platform.FileSize(target);
+  if (!installedSize || *installedSize < kBlockIndexThreshold) return std::nullopt;
+  const std::u16string indexUrl = std::u16string(BaseUrl) + listedName +
+                                  std::u16string(kBlockIndexEnding.begin(), kBlockIndexEnding.end());
+  const std::optional<BlockIndex> index =
+      ParseBlockIndex(platform.FetchServerList(indexUrl, kMaxBlockIndexBytes));
+  if (!index || index->fileDigest != digest) return std::nullopt;
+  BlockMatcher matcher(*index);
+  if (!platform.ReadFileInPieces(target,
+                                 [&matcher](std::string_view piece) { matcher.Add(piece); })) {
+    return std::nullopt;
+  }
+  matcher.Finish();
+  return PlanAssembly(*index, matcher.found());
 }

@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "download/assembly_plan.h"
 #include "lists/block_index.h"
+
+class Platform;
 
 // found: per block of the index, the installed copy's offset of its bytes or
 // nothing (BlockMatcher::found()). Blocks found back to back in the installed
@@ -18,5 +21,15 @@
 // when found does not describe this index.
 std::optional<AssemblyPlan> PlanAssembly(const BlockIndex& index,
                                          const std::vector<std::optional<uint64_t>>& found);
+
+// The plan for the listed file from its installed copy at target, or nothing
+// when it is fetched whole: no digest listed (an index is trusted only for the
+// digest the list gives), a name stored under another one (its installed
+// bytes are not the served ones), an installed copy below
+// kBlockIndexThreshold, or an index that is missing, malformed or describes
+// other bytes.
+std::optional<AssemblyPlan> PlanFromInstalledCopy(const std::u16string& listedName,
+                                                  const std::u16string& target,
+                                                  const std::string& digest, Platform& platform);
 
 #endif  // APP_BLOCK_PLAN_H_

@@ -15,7 +15,8 @@ struct FileCloser {
 
 }  // namespace
 
-std::string Sha256OfFile(const std::string& path) {
+std::string Sha256OfFile(const std::string& path,
+                         const std::function<void()>& betweenPieces) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return std::string();
   Sha256Hasher hasher;
@@ -23,6 +24,7 @@ std::string Sha256OfFile(const std::string& path) {
   for (;;) {
     const size_t read = std::fread(piece.data(), 1, kPieceSize, file.get());
     if (read > 0 && !hasher.Add(std::string_view(piece.data(), read))) return std::string();
+    if (betweenPieces) betweenPieces();
     if (read < kPieceSize) break;
   }
   if (std::ferror(file.get())) return std::string();

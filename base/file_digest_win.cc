@@ -11,7 +11,8 @@ constexpr DWORD kPieceSize = 1 << 20;
 
 }  // namespace
 
-std::string Sha256OfFile(const std::u16string& path) {
+std::string Sha256OfFile(const std::u16string& path,
+                         const std::function<void()>& betweenPieces) {
   // Others may read the file meanwhile, but not change it.
   ScopedHandle file(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -23,6 +24,7 @@ std::string Sha256OfFile(const std::u16string& path) {
     if (!ReadFile(file.Get(), piece.data(), kPieceSize, &read, nullptr)) return std::string();
     if (read == 0) break;
     if (!hasher.Add(std::string_view(piece.data(), read))) return std::string();
+    if (betweenPieces) betweenPieces();
   }
   return hasher.Finish();
 }

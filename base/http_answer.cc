@@ -12,22 +12,6 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
   return text.substr(first, text.find_last_not_of(u" \t") - first + 1);
 }
 
-// The value of the first header line named name, if there is one.
-std::optional<std::u16string_view> HeaderValue(std::u16string_view headers,
-                                               std::u16string_view name) {
-  while (!headers.empty()) {
-    const size_t end = headers.find(u"\r\n");
-    const std::u16string_view line = headers.substr(0, end);
-    headers = end == std::u16string_view::npos ? std::u16string_view() : headers.substr(end + 2);
-    const size_t colon = line.find(u':');
-    if (colon != std::u16string_view::npos &&
-        EqualsIgnoringAsciiCase(TrimSpaces(line.substr(0, colon)), name)) {
-      return TrimSpaces(line.substr(colon + 1));
-    }
-  }
-  return std::nullopt;
-}
-
 std::optional<uint64_t> ParseLength(std::u16string_view digits) {
   if (digits.empty() || digits.size() > 18) return std::nullopt;
   uint64_t value = 0;
@@ -54,6 +38,21 @@ std::optional<uint64_t> AnnouncedLength(const HttpAnswer& answer) {
 }
 
 }  // namespace
+
+std::optional<std::u16string_view> HeaderValue(std::u16string_view headers,
+                                               std::u16string_view name) {
+  while (!headers.empty()) {
+    const size_t end = headers.find(u"\r\n");
+    const std::u16string_view line = headers.substr(0, end);
+    headers = end == std::u16string_view::npos ? std::u16string_view() : headers.substr(end + 2);
+    const size_t colon = line.find(u':');
+    if (colon != std::u16string_view::npos &&
+        EqualsIgnoringAsciiCase(TrimSpaces(line.substr(0, colon)), name)) {
+      return TrimSpaces(line.substr(colon + 1));
+    }
+  }
+  return std::nullopt;
+}
 
 bool IsWholeBody(const HttpAnswer& answer, uint64_t storedSize) {
   if (answer.status && (*answer.status < 200 || *answer.status > 299)) return false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct HttpAnswer {
   std::optional<uint32_t> status;  // unset when the platform did not tell
@@ -29,5 +30,10 @@ struct HttpAnswer {
 // The Content-Length of headers that name no content coding: the size of the
 // body as it will be stored. Nothing when they name a coding or no length.
 [[nodiscard]] std::optional<uint64_t> PlainBodyLength(const std::u16string& headers);
+
+// The value of the first header line of that name (in any case), its blanks
+// trimmed; nothing when no line has the name.
+[[nodiscard]] std::optional<std::u16string_view> HeaderValue(std::u16string_view headers,
+                                                             std::u16string_view name);
 
 #endif  // BASE_HTTP_ANSWER_H_

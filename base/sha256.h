@@ -6,6 +6,7 @@
 #define BASE_SHA256_H_
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,9 @@ using FilePathText = std::string;
 
 // The digest of the file's bytes, read in pieces of fixed size (memory does
 // not grow with the file); empty when the file cannot be read to its end.
-std::string Sha256OfFile(const FilePathText& path);
+// betweenPieces, when given, runs after each piece: a window's thread uses it
+// to answer its messages while a large file is hashed.
+std::string Sha256OfFile(const FilePathText& path,
+                         const std::function<void()>& betweenPieces = nullptr);
 
 #endif  // BASE_SHA256_H_

@@ -18,10 +18,12 @@ namespace {
 class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
  public:
   DownloadCallback(const std::u16string& displayName, ProgressDisplay progressDisplay,
-                   const std::u16string& stagingPath, DownloadResponse* responseOut)
+                   const std::u16string& stagingPath, const std::u16string& requestHeaders,
+                   DownloadResponse* responseOut)
       : name(displayName),
         showProgress(std::move(progressDisplay)),
         staging(stagingPath),
+        extraHeaders(requestHeaders),
         response(responseOut) {}
 
   // IBindStatusCallback
@@ -60,7 +62,15 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
   // IHttpNegotiate
   HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
                                                  LPWSTR* additionalHeaders) override {
-    if (additionalHeaders != nullptr) *additionalHeaders = nullptr;
+    if (additionalHeaders == nullptr) return S_OK;
+    *additionalHeaders = nullptr;
+    if (extraHeaders.empty()) return S_OK;
+    // The platform frees the text with CoTaskMemFree.
+    const size_t bytes = (extraHeaders.size() + 1) * sizeof(char16_t);
+    void* text = CoTaskMemAlloc(bytes);
+    if (text == nullptr) return E_OUTOFMEMORY;
+    memcpy(text, extraHeaders.c_str(), bytes);
+    *additionalHeaders = static_cast<LPWSTR>(text);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR responseHeaders, LPCWSTR,
@@ -117,19 +127,10 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
            statusCode != BINDSTATUS_CACHEFILENAMEAVAILABLE;
   }
 
-  // Takes every message waiting for this thread and returns as soon as the
-  // queue is empty; it never waits for one.
-  static void PumpWaitingMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-
   const std::u16string name;
   const ProgressDisplay showProgress;
   const std::u16string staging;
+  const std::u16string extraHeaders;
   DownloadResponse* const response;
   ScopedComPtr<IBinding> binding;
   std::optional<uint64_t> bodyLength;  // from the answer's headers, for a plain body
@@ -140,9 +141,19 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
 
 }  // namespace
 
+void PumpWaitingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
 IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
                                          ProgressDisplay showProgress,
                                          const std::u16string& stagingPath,
+                                         const std::u16string& requestHeaders,
                                          DownloadResponse* response) {
-  return new DownloadCallback(displayName, std::move(showProgress), stagingPath, response);
+  return new DownloadCallback(displayName, std::move(showProgress), stagingPath, requestHeaders,
+                              response);
 }

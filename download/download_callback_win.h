@@ -14,11 +14,18 @@
 // A new callback that hands displayName and its progress to showProgress
 // and fills response. It stops a transfer whose announced length the drives
 // of the platform's cache and of stagingPath cannot hold (see CanHoldBody).
+// requestHeaders ("Name: value" lines, each ended by "\r\n") go with the
+// request, e.g. a Range.
 // The caller owns the one reference it starts with; the object deletes
 // itself when its last reference is released.
 IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
                                          ProgressDisplay showProgress,
                                          const std::u16string& stagingPath,
+                                         const std::u16string& requestHeaders,
                                          DownloadResponse* response);
+
+// Takes every message waiting for this thread and returns as soon as the
+// queue is empty; it never waits for one.
+void PumpWaitingMessages();
 
 #endif  // DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_

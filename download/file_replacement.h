@@ -79,4 +79,9 @@ void SettleAsideCopies(ReplacementFiles& files, const std::u16string& folder,
 void SettleAsideCopies(const std::u16string& folder,
                        const std::vector<std::u16string>& recordedTargets);
 
+// The journal of folder read and written whole, as ReplacementFiles's
+// ReadJournal and WriteJournal do it for the launcher. Windows only.
+std::optional<std::string> ReadOwnedFilesJournal(const std::u16string& folder);
+[[nodiscard]] bool WriteOwnedFilesJournal(const std::u16string& folder, const std::string& text);
+
 #endif  // DOWNLOAD_FILE_REPLACEMENT_H_

@@ -13,7 +13,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 class WindowsReplacementFiles : public ReplacementFiles {
  public:
   explicit WindowsReplacementFiles(const std::u16string& folder)
-      : journalPath_(folder + u"\\" + std::u16string(kOwnedFilesName)) {}
+      : folder_(folder) {}
 
   bool IsFile(const std::u16string& path) override {
     const DWORD attributes = GetFileAttributesW(AsWide(path));
@@ -35,25 +35,35 @@ class WindowsReplacementFiles : public ReplacementFiles {
 
   bool Delete(const std::u16string& path) override { return DeleteFileW(AsWide(path)); }
 
-  // The launcher never writes an empty journal, so an empty file is a
-  // damaged one.
-  std::optional<std::string> ReadJournal() override {
-    WholeFile journal = ReadWholeFile(journalPath_);
-    if (journal.status == WholeFile::Status::kMissing) return std::string();
-    if (journal.status != WholeFile::Status::kRead || journal.bytes.empty()) return std::nullopt;
-    return std::move(journal.bytes);
-  }
+  std::optional<std::string> ReadJournal() override { return ReadOwnedFilesJournal(folder_); }
 
   bool WriteJournal(const std::string& text) override {
-    if (!text.empty()) return ReplaceWholeFile(journalPath_, text);
-    return DeleteFileW(AsWide(journalPath_)) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    return WriteOwnedFilesJournal(folder_, text);
   }
 
  private:
-  std::u16string journalPath_;
+  std::u16string folder_;
 };
 
+std::u16string JournalPathOf(const std::u16string& folder) {
+  return folder + u"\\" + std::u16string(kOwnedFilesName);
+}
+
 }  // namespace
+
+// The launcher never writes an empty journal, so an empty file is a damaged
+// one.
+std::optional<std::string> ReadOwnedFilesJournal(const std::u16string& folder) {
+  WholeFile journal = ReadWholeFile(JournalPathOf(folder));
+  if (journal.status == WholeFile::Status::kMissing) return std::string();
+  if (journal.status != WholeFile::Status::kRead || journal.bytes.empty()) return std::nullopt;
+  return std::move(journal.bytes);
+}
+
+bool WriteOwnedFilesJournal(const std::u16string& folder, const std::string& text) {
+  if (!text.empty()) return ReplaceWholeFile(JournalPathOf(folder), text);
+  return DeleteFileW(AsWide(JournalPathOf(folder))) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
 
 bool PutStagedInPlace(const std::u16string& staged, const std::u16string& target,
                       const std::u16string& folder) {

@@ -103,6 +103,8 @@ std::optional<std::u16string> PathBelow(const std::u16string& folder,
   return std::u16string(relative);
 }
 
+bool IsRelativePathBelow(std::u16string_view relative) { return IsPathBelow(relative); }
+
 std::u16string FullPathBelow(const std::u16string& folder, std::u16string_view relative) {
   return SiblingPathForFullPath(folder + kFolderSeparator + std::u16string(relative), u"");
 }

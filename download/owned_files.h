@@ -47,6 +47,11 @@ std::string FormatOwnedFiles(const std::vector<OwnedFile>& files);
 std::optional<std::u16string> PathBelow(const std::u16string& folder,
                                         std::u16string_view fullPath);
 
+// True for a relative path ("\\" between folders) that stays below the folder
+// it is relative to: no part Windows could read as "." or "..", a drive or a
+// stream.
+[[nodiscard]] bool IsRelativePathBelow(std::u16string_view relative);
+
 // The full path of a path below folder, in the "\\?\" form when the plain
 // form would not fit.
 std::u16string FullPathBelow(const std::u16string& folder, std::u16string_view relative);

@@ -58,7 +58,9 @@ TEST(Sha256Test, FileDigestReadsAcrossPiecesAndRefusesAMissingFile) {
   std::string body;
   for (int i = 0; body.size() < (2 << 20) + 12345; ++i) body += std::to_string(i);
   std::ofstream(path, std::ios::binary) << body;
-  EXPECT_EQ(Sha256OfFile(path), Sha256Of(body));
+  int pieces = 0;
+  EXPECT_EQ(Sha256OfFile(path, [&] { ++pieces; }), Sha256Of(body));
+  EXPECT_EQ(pieces, 3);
   std::ofstream(path, std::ios::binary).close();
   EXPECT_EQ(Hex(Sha256OfFile(path)), Hex(Sha256Of("")));
   std::remove(path.c_str());

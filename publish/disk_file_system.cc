@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/sha256.h"
+#include "lists/block_index.h"
 #include "publish/gzip_body.h"
 #include "publish/file_system.h"
 #include "publish/native_path.h"
@@ -68,7 +69,8 @@ class DiskOpenedFile : public OpenedFile {
   explicit DiskOpenedFile(HeldFile held) : held_(std::move(held)) {}
   FileIdentity Identity() const override { return held_.identity; }
 
-  FileRead Read(const std::optional<std::u16string>& copyTo) override {
+  FileRead Read(const std::optional<std::u16string>& copyTo,
+                std::optional<uint64_t> indexSize) override {
     std::ofstream copy;
     if (copyTo) {
       const fs::path target = ToNativePath(*copyTo);
@@ -76,15 +78,23 @@ class DiskOpenedFile : public OpenedFile {
     }
     if (!held_.file->Rewind()) return {};
     Sha256Hasher hasher;
+    std::optional<BlockIndexBuilder> index;
+    if (indexSize) index.emplace(*indexSize);
     std::string chunk(kChunk, '\0');
     for (;;) {
       const std::optional<size_t> read = held_.file->ReadSome(chunk.data(), chunk.size());
       if (!read || (*read > 0 && !hasher.Add(std::string_view(chunk.data(), *read)))) return {};
       if (*read == 0) break;
+      if (index) index->Add(std::string_view(chunk.data(), *read));
       if (copyTo) copy.write(chunk.data(), static_cast<std::streamsize>(*read));
     }
     if (copyTo) copy.close();
-    return {hasher.Finish(), copyTo && copy.good()};
+    FileRead done{hasher.Finish(), copyTo && copy.good(), std::string()};
+    if (index) {
+      const std::optional<BlockIndex> built = index->Finish(done.digest);
+      if (built) done.blockIndex = FormatBlockIndex(*built);
+    }
+    return done;
   }
 
  private:

@@ -28,6 +28,9 @@ struct FileIdentity {
 struct FileRead {
   std::string digest;   // SHA-256 of the bytes read; empty when reading failed
   bool copied = false;  // every byte read was written to the copy
+  // The block index of the bytes read (lists/block_index.h) when one was
+  // asked for; empty when they did not add up to the size it was asked for.
+  std::string blockIndex;
 };
 
 // A release file held open through a handle that followed no link.
@@ -36,8 +39,10 @@ class OpenedFile {
   virtual ~OpenedFile() = default;
   virtual FileIdentity Identity() const = 0;
   // Reads the file from its start, with a copy written to `copyTo` (its
-  // folders made) from the very bytes that are hashed.
-  virtual FileRead Read(const std::optional<std::u16string>& copyTo) = 0;
+  // folders made) from the very bytes that are hashed; with indexSize, also
+  // builds the block index of a file of that size in the same pass.
+  virtual FileRead Read(const std::optional<std::u16string>& copyTo,
+                        std::optional<uint64_t> indexSize) = 0;
 };
 
 class FileSystem {

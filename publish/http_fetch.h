@@ -5,6 +5,7 @@
 #ifndef PUBLISH_HTTP_FETCH_H_
 #define PUBLISH_HTTP_FETCH_H_
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@ struct FetchAnswer {
   std::string failure;      // why no whole answer came; empty when one did
   long status = 0;          // the final answer's HTTP status
   bool compressed = false;  // the body came with a content coding, now decoded
+  std::string contentRange;  // the final answer's Content-Range header, if any
 };
 
 // Receives the decoded body piece by piece.
@@ -26,6 +28,11 @@ class HttpFetch {
   virtual ~HttpFetch() = default;
   virtual FetchAnswer Get(const std::u16string& url, const BodyBound& bound,
                           const BodyPiece& piece) = 0;
+  // Asks for bytes first..last as the launcher's ranged requests do (gzip
+  // and deflate accepted); only the status and headers are taken, the body
+  // is left unread, so a server that answers with the whole file costs
+  // nothing. `failure` is empty whenever an answer came.
+  virtual FetchAnswer GetRange(const std::u16string& url, uint64_t first, uint64_t last) = 0;
 };
 
 // The platform's transport.

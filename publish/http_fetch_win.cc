@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/http_answer.h"
+#include "base/utf8.h"
 #include "base/wide_string_win.h"
 #include "publish/http_fetch.h"
 
@@ -64,44 +65,12 @@ class WinInetFetch : public HttpFetch {
   FetchAnswer Get(const std::u16string& url, const BodyBound& bound,
                   const BodyPiece& piece) override {
     FetchAnswer answer;
-    const UrlParts parts = Crack(url);
-    if (parts.host.empty()) {
-      answer.failure = "not an http or https URL";
-      return answer;
-    }
-    const ScopedInternet connection(
-        session_ ? InternetConnectW(static_cast<HINTERNET>(session_.get()), AsWide(parts.host),
-                                    parts.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)
-                 : nullptr);
-    // Fresh from the server (or the CDN edge the clients see), never from
-    // this machine's cache, and not kept in it.
-    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
-                        INTERNET_FLAG_KEEP_CONNECTION | (parts.secure ? INTERNET_FLAG_SECURE : 0);
-    const ScopedInternet request(
-        connection ? HttpOpenRequestW(static_cast<HINTERNET>(connection.get()), L"GET",
-                                      AsWide(parts.path), nullptr, nullptr, nullptr, flags, 0)
-                   : nullptr);
-    const HINTERNET handle = static_cast<HINTERNET>(request.get());
-    if (!handle) {
-      answer.failure = FailureText("opening the request");
-      return answer;
-    }
-    BOOL decode = TRUE;
-    InternetSetOptionW(handle, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
-    // A server that sends nothing for this long is taken as gone.
-    DWORD silence = static_cast<DWORD>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(kSpeedGrace).count());
-    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &silence, sizeof silence);
-    const std::u16string accept = u"Accept-Encoding: gzip, deflate\r\n";
-    if (!HttpSendRequestW(handle, AsWide(accept), static_cast<DWORD>(accept.size()), nullptr, 0)) {
-      answer.failure = FailureText("sending the request");
-      return answer;
-    }
+    const SentRequest sent = Send(url, u"", true, answer);
+    const HINTERNET handle = static_cast<HINTERNET>(sent.request.get());
+    if (!handle) return answer;
     HttpAnswer http;
     http.status = QueryNumber(handle, HTTP_QUERY_STATUS_CODE);
     http.headers = QueryText(handle, HTTP_QUERY_RAW_HEADERS_CRLF);
-    answer.status = http.status.value_or(0);
-    answer.compressed = !QueryText(handle, HTTP_QUERY_CONTENT_ENCODING).empty();
     uint64_t size = 0;
     char buffer[65536];
     DWORD read = 0;
@@ -122,7 +91,71 @@ class WinInetFetch : public HttpFetch {
     return answer;
   }
 
+  // Closing the request before its body is read drops the connection, which
+  // is what a whole file sent in place of the range deserves.
+  FetchAnswer GetRange(const std::u16string& url, uint64_t first, uint64_t last) override {
+    FetchAnswer answer;
+    const std::u16string range = u"Range: bytes=" + FromUtf8(std::to_string(first)).value() +
+                                 u"-" + FromUtf8(std::to_string(last)).value() + u"\r\n";
+    Send(url, range, false, answer);
+    return answer;
+  }
+
  private:
+  // The connection must outlive its request: closing it closes the request.
+  struct SentRequest {
+    ScopedInternet connection;
+    ScopedInternet request;
+  };
+
+  // Sends a GET with gzip and deflate accepted and `headers` besides,
+  // decoding the body when `decode`; the answer's status and headers go to
+  // `answer`, or why none came to its failure.
+  SentRequest Send(const std::u16string& url, const std::u16string& headers, bool decode,
+                   FetchAnswer& answer) {
+    SentRequest sent;
+    const UrlParts parts = Crack(url);
+    if (parts.host.empty()) {
+      answer.failure = "not an http or https URL";
+      return sent;
+    }
+    sent.connection.reset(
+        session_ ? InternetConnectW(static_cast<HINTERNET>(session_.get()), AsWide(parts.host),
+                                    parts.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)
+                 : nullptr);
+    const ScopedInternet& connection = sent.connection;
+    // Fresh from the server (or the CDN edge the clients see), never from
+    // this machine's cache, and not kept in it.
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
+                        INTERNET_FLAG_KEEP_CONNECTION | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+    sent.request.reset(
+        connection ? HttpOpenRequestW(static_cast<HINTERNET>(connection.get()), L"GET",
+                                      AsWide(parts.path), nullptr, nullptr, nullptr, flags, 0)
+                   : nullptr);
+    const HINTERNET handle = static_cast<HINTERNET>(sent.request.get());
+    if (!handle) {
+      answer.failure = FailureText("opening the request");
+      return sent;
+    }
+    BOOL decoding = decode ? TRUE : FALSE;
+    InternetSetOptionW(handle, INTERNET_OPTION_HTTP_DECODING, &decoding, sizeof decoding);
+    // A server that sends nothing for this long is taken as gone.
+    DWORD silence = static_cast<DWORD>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(kSpeedGrace).count());
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &silence, sizeof silence);
+    const std::u16string sentHeaders = headers + u"Accept-Encoding: gzip, deflate\r\n";
+    if (!HttpSendRequestW(handle, AsWide(sentHeaders), static_cast<DWORD>(sentHeaders.size()),
+                          nullptr, 0)) {
+      answer.failure = FailureText("sending the request");
+      sent.request.reset();
+      return sent;
+    }
+    answer.status = QueryNumber(handle, HTTP_QUERY_STATUS_CODE).value_or(0);
+    answer.compressed = !QueryText(handle, HTTP_QUERY_CONTENT_ENCODING).empty();
+    answer.contentRange = ToUtf8(QueryText(handle, HTTP_QUERY_CONTENT_RANGE));
+    return sent;
+  }
+
   ScopedInternet session_;
 };
 

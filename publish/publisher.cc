@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <map>
 #include <memory>
 #include <set>
 
 #include "lists/application_names.h"
+#include "lists/block_index.h"
 #include "lists/listed_executables.h"
 #include "base/ascii_case.h"
 #include "lists/storable_name.h"
@@ -62,7 +64,14 @@ struct ReleaseFile {
   bool unchanged = false;
   std::string digest;
   bool staged = false;  // copied into the staging folder while it was read
+  std::string blockIndex;  // empty for a file served without one
 };
+
+const std::u16string kIndexEnding(kBlockIndexEnding.begin(), kBlockIndexEnding.end());
+
+bool IsBlockIndexName(std::u16string_view name) {
+  return EndsWithIgnoringAsciiCase(name, std::u16string_view(kIndexEnding));
+}
 
 void CheckFolders(const PublishOptions& options, FileSystem& files, Outcome& outcome) {
   auto error = [&outcome](const std::u16string& path, const char* problem) {
@@ -170,14 +179,20 @@ std::string ReadReleaseFile(ReleaseFile& file, const std::optional<FileIdentity>
   const std::u16string staged = Join(StagingFolderOf(options.servedFolder), file.name.servedName);
   const bool listed = options.previousFolder && previous.count(file.name.listName);
   const bool mayStay = inPlace && listed;
-  FileRead read = opened->Read(mayStay ? std::nullopt : std::optional(staged));
+  const bool indexed = ServedWithBlockIndex(file.size);
+  FileRead read = opened->Read(mayStay ? std::nullopt : std::optional(staged),
+                               indexed ? std::optional(file.size) : std::nullopt);
   file.digest = read.digest;
+  file.blockIndex = std::move(read.blockIndex);
   if (file.digest.empty()) return Shown(path) + ": cannot be read";
+  if (indexed && file.blockIndex.empty()) {
+    return Shown(path) + ": changed while it was being published; publish again";
+  }
   file.unchanged =
       listed && files.DigestOf(Join(*options.previousFolder, file.name.servedName)) == file.digest;
   file.staged = !(mayStay && file.unchanged);
   if (mayStay && file.staged) {
-    read = opened->Read(staged);
+    read = opened->Read(staged, std::nullopt);
     if (read.digest.empty()) return Shown(path) + ": cannot be read";
     if (read.digest != file.digest) {
       return Shown(path) + ": changed while it was being published; publish again";
@@ -230,6 +245,12 @@ void AddWarnings(const std::vector<ReleaseFile>& release, const PublishedList& l
   for (const ReleaseFile& file : release) {
     hasExecutable |= EqualsIgnoringAsciiCase<char16_t>(file.name.releaseName, ExecutableName);
     const std::u16string companion = GzipCompanionOf(file.name.servedName);
+    if (!file.blockIndex.empty() && servedNames.Holds(BlockIndexNameOf(file.name.servedName))) {
+      outcome.warnings.push_back(ToUtf8(BlockIndexNameOf(file.name.servedName)) +
+                                 ": a file of the release, where the block index of " +
+                                 ToUtf8(file.name.servedName) +
+                                 " belongs; launchers fetch that file whole");
+    }
     if (options.gzip && servedNames.Holds(companion)) {
       outcome.warnings.push_back(ToUtf8(companion) + ": a file of the release, served in place of " +
                                  ToUtf8(file.name.servedName) +
@@ -273,9 +294,18 @@ bool StageFile(const ReleaseFile& file, const PublishOptions& options,
   const std::u16string companion = GzipCompanionOf(file.name.servedName);
   const bool hasCompanion = servedNames.LeavesFree(companion);
   const std::u16string servedCompanion = Join(options.servedFolder, companion);
+  // nginx serves a .gz whole, never a range of it, to every client that
+  // accepts gzip: an indexed file has none, and an old one is removed.
+  const bool gzip = options.gzip && file.blockIndex.empty();
+  const std::u16string index = BlockIndexNameOf(file.name.servedName);
+  if (!file.blockIndex.empty() && !servedNames.Holds(index) &&
+      !files.WriteFile(Join(staging, index), file.blockIndex)) {
+    outcome.errors.push_back(Shown(Join(staging, index)) + ": cannot write it");
+    return false;
+  }
   bool copied = file.staged;
   if (!copied && hasCompanion && files.KindOf(servedCompanion) == PathKind::kFile) {
-    if (options.gzip && files.GzipFits(servedCompanion, served)) return true;
+    if (gzip && files.GzipFits(servedCompanion, served)) return true;
     if (!files.CopyFile(served, staged)) {
       outcome.errors.push_back(Shown(staged) + ": cannot write it");
       return false;
@@ -284,7 +314,7 @@ bool StageFile(const ReleaseFile& file, const PublishOptions& options,
   }
   // The .gz is made from the bytes that are served, which hold the listed
   // digest; the release file may change meanwhile.
-  if (options.gzip && hasCompanion &&
+  if (gzip && hasCompanion &&
       !StageGzip(copied ? staged : served, file.size, Join(staging, companion), files)) {
     outcome.errors.push_back(Shown(Join(staging, companion)) + ": cannot write it");
     return false;
@@ -328,6 +358,29 @@ bool Stage(const std::vector<ReleaseFile>& release, const PublishOptions& option
   return outcome.errors.empty();
 }
 
+// A served block index whose file is no longer served with one would only
+// cost launchers its fetch; one that is a release file itself stays.
+void RemoveStaleBlockIndices(const std::vector<ReleaseFile>& release,
+                             const ServedNames& servedNames, const std::u16string& served,
+                             FileSystem& files, Outcome& outcome) {
+  ServedNames indices;
+  for (const ReleaseFile& file : release) {
+    if (!file.blockIndex.empty()) indices.Add(BlockIndexNameOf(file.name.servedName));
+  }
+  std::vector<std::string> unlisted;
+  for (const FoundFile& found : files.ListFiles(served, unlisted)) {
+    if (!IsBlockIndexName(found.name) || servedNames.Holds(found.name) ||
+        indices.Holds(found.name)) {
+      continue;
+    }
+    if (!files.RemoveAll(Join(served, found.name))) {
+      outcome.warnings.push_back(Shown(Join(served, found.name)) +
+                                 ": a block index left from an earlier publication; cannot "
+                                 "remove it");
+    }
+  }
+}
+
 // One error for each .gz beside a listed file or the list that does not
 // decode to its file's bytes; how many were checked.
 size_t VerifyGzipCompanions(const std::u16string& servedFolder, const std::string& listText,
@@ -349,6 +402,53 @@ size_t VerifyGzipCompanions(const std::u16string& servedFolder, const std::strin
     }
   }
   return checked;
+}
+
+// Whether the index text is the one the served file `name` rebuilds to.
+bool BlockIndexFits(const std::u16string& servedFolder, const std::u16string& name,
+                    const std::string& indexText, FileSystem& files) {
+  const std::optional<BlockIndex> index = ParseBlockIndex(indexText);
+  std::string problem;
+  const std::unique_ptr<OpenedFile> file = files.OpenReleaseFile(servedFolder, name, problem);
+  return index && file && file->Read(std::nullopt, index->fileSize).blockIndex == indexText;
+}
+
+// One error for each block index that its listed file does not rebuild to,
+// that a large listed file lacks, or that lies beside no listed file; how
+// many fit.
+size_t VerifyBlockIndices(const std::u16string& servedFolder,
+                          const std::vector<std::u16string>& presentNames, FileSystem& files,
+                          Outcome& outcome) {
+  std::vector<std::string> unreadable;
+  const std::vector<FoundFile> found = files.ListFiles(servedFolder, unreadable);
+  std::map<std::u16string, uint64_t> sizes;
+  for (const FoundFile& file : found) sizes[file.name] = file.size;
+  ServedNames present;
+  for (const std::u16string& name : presentNames) present.Add(name);
+  size_t fitting = 0;
+  for (const std::u16string& name : presentNames) {
+    const std::u16string index = BlockIndexNameOf(name);
+    if (present.Holds(index)) continue;  // a release file: Publish warned of it
+    const std::optional<std::string> text = files.KindOf(Join(servedFolder, index)) == PathKind::kFile
+                                                ? files.ReadFile(Join(servedFolder, index))
+                                                : std::nullopt;
+    if (text && BlockIndexFits(servedFolder, name, *text, files)) {
+      ++fitting;
+    } else if (text) {
+      outcome.errors.push_back(ToUtf8(index) + ": does not fit the bytes of " + ToUtf8(name));
+    } else if (sizes.count(name) && ServedWithBlockIndex(sizes[name])) {
+      outcome.errors.push_back(ToUtf8(index) + ": missing; launchers fetch " + ToUtf8(name) +
+                               " whole instead of its changed blocks");
+    }
+  }
+  for (const FoundFile& file : found) {
+    const std::u16string_view name = file.name;
+    if (IsBlockIndexName(name) && !present.Holds(file.name) &&
+        !present.Holds(std::u16string(name.substr(0, name.size() - kIndexEnding.size())))) {
+      outcome.errors.push_back(ToUtf8(file.name) + ": a block index beside no listed file");
+    }
+  }
+  return fitting;
 }
 
 // One error when filelist.txt.sig does not sign listText with the key.
@@ -449,6 +549,14 @@ std::optional<int64_t> ReleaseNumberFor(const PublishOptions& options,
 
 }  // namespace
 
+bool ServedWithBlockIndex(uint64_t size) {
+  return size >= kBlockIndexThreshold && size <= kMaxIndexedFileSize;
+}
+
+std::u16string BlockIndexNameOf(const std::u16string& servedName) {
+  return servedName + kIndexEnding;
+}
+
 std::u16string StagingFolderOf(const std::u16string& servedFolder) {
   std::u16string folder = servedFolder;
   while (folder.size() > 1 && (folder.back() == u'/' || folder.back() == u'\\')) folder.pop_back();
@@ -485,7 +593,9 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   if (!outcome.errors.empty()) return outcome;
 
   std::vector<ReleaseFile> release;
-  for (size_t i = 0; i < found.size(); ++i) release.push_back({check.names[i], found[i].size, false, {}});
+  for (size_t i = 0; i < found.size(); ++i) {
+    release.push_back({check.names[i], found[i].size, false, {}, false, {}});
+  }
   const PreviousPublication before = ReadPreviousPublication(options, files, outcome);
   const std::optional<int64_t> releaseNumber = ReleaseNumberFor(options, before, outcome);
   if (!outcome.errors.empty()) return outcome;
@@ -533,6 +643,14 @@ Outcome Publish(const PublishOptions& options, FileSystem& files, const Progress
   if (!PutInPlace(StagingFolderOf(options.servedFolder), options.servedFolder, files, outcome)) {
     return outcome;
   }
+  RemoveStaleBlockIndices(release, servedNames, options.servedFolder, files, outcome);
+  for (const ReleaseFile& file : release) {
+    if (options.gzip && !file.blockIndex.empty()) {
+      outcome.notes.push_back(ToUtf8(file.name.servedName) +
+                              ": no .gz; its block index lets launchers fetch only changed "
+                              "blocks by ranges, which servers give of plain bodies only");
+    }
+  }
   outcome.notes.push_back("published " + std::to_string(release.size()) + " files to " +
                           Shown(options.servedFolder) + ": " + std::to_string(changed) +
                           " new or changed at version " +
@@ -578,12 +696,14 @@ Outcome Verify(const std::u16string& servedFolder, const std::optional<std::stri
     outcome.errors.push_back(std::move(collision));
   }
   const size_t gzipped = VerifyGzipCompanions(servedFolder, *text, presentNames, files, outcome);
+  const size_t indexed = VerifyBlockIndices(servedFolder, presentNames, files, outcome);
   if (publicKeyText) VerifySignatureFile(servedFolder, *text, *publicKeyText, files, outcome);
   if (outcome.errors.empty()) {
     outcome.notes.push_back(Shown(servedFolder) + ": " + std::to_string(list.size()) +
                             " listed files, all present, " + std::to_string(hashed) +
                             " with their SHA-256 checked, " + std::to_string(gzipped) +
-                            " .gz decoding to their files" +
+                            " .gz decoding to their files, " + std::to_string(indexed) +
+                            " block indices fitting their files" +
                             (publicKeyText ? ", the list signed by the key" : ""));
   }
   return outcome;

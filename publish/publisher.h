@@ -35,18 +35,28 @@ struct Outcome {
   std::vector<std::string> notes;
 };
 
-// The served folder receives every file under its served name, with gzip
-// their .gz, with a key filelist.txt.sig, and filelist.txt, all written
+// The served folder receives every file under its served name, the block
+// index of each large one (ServedWithBlockIndex), with gzip the .gz of the
+// others, with a key filelist.txt.sig, and filelist.txt, all written
 // beside it first (see StagingFolderOf) and then moved in, the list last.
-// A .gz that would no longer decode to its file's bytes is removed.
+// A .gz that would no longer decode to its file's bytes is removed, and so
+// is a served block index whose file is gone or now has none.
 Outcome Publish(const PublishOptions& options, FileSystem& files, const ProgressLine& progress);
 
 // Every listed file present, with the listed SHA-256 where the line has one,
 // every name readable as the launcher reads it, every .gz beside a listed
-// file or the list decoding to its bytes; with publicKeyText (128 hex
+// file or the list decoding to its bytes, every block index rebuilt from its
+// file to the same bytes, none missing and none without its file; with publicKeyText (128 hex
 // digits), filelist.txt.sig signs the list with that key.
 Outcome Verify(const std::u16string& servedFolder, const std::optional<std::string>& publicKeyText,
                FileSystem& files);
+
+// Whether a served file of this size gets a block index beside it
+// (lists/block_index.h), and so no .gz: nginx's gzip_static serves no ranges
+// of a .gz, and block updates fetch the file by ranges.
+bool ServedWithBlockIndex(uint64_t size);
+// "<served name>.crv3blocks"
+std::u16string BlockIndexNameOf(const std::u16string& servedName);
 
 // "<served folder>.crv3publish": where a publication is written before it is
 // put in place.

@@ -1,8 +1,13 @@
 #include "publish/served_check.h"
 
+#include <chrono>
+#include <optional>
+#include <utility>
+
 #include "base/sha256.h"
 #include "base/utf8.h"
 #include "download/url_encode.h"
+#include "lists/block_index.h"
 #include "lists/list_signature.h"
 #include "publish/list_writer.h"
 #include "publish/release_names.h"
@@ -73,6 +78,50 @@ uint64_t CheckFile(const std::u16string& baseUrl, const std::u16string& name,
   return size;
 }
 
+// The index served beside a large listed file: that of the listed bytes, or
+// one warning (launchers then fetch the file whole, as they always did).
+// Returns whether it fits.
+bool CheckBlockIndex(const std::u16string& baseUrl, const std::u16string& name,
+                     const std::string& digest, uint64_t size, HttpFetch& fetch,
+                     Outcome& outcome) {
+  const std::u16string index = BlockIndexNameOf(name);
+  const BodyBound bound{MaxBlockIndexSize(size), std::chrono::minutes(10), 1};
+  std::string text;
+  const Fetched fetched = FetchWhole(fetch, baseUrl + UrlEncode(index), bound, text);
+  const std::optional<BlockIndex> parsed =
+      fetched.problem.empty() ? ParseBlockIndex(text) : std::nullopt;
+  const bool fits = parsed && parsed->fileDigest == digest && parsed->fileSize == size;
+  if (!fits) {
+    outcome.warnings.push_back(
+        ToUtf8(index) + ": " +
+        (fetched.problem.empty() ? "not the block index of the listed bytes" : fetched.problem) +
+        "; launchers fetch " + ToUtf8(name) + " whole");
+  }
+  return fits;
+}
+
+// Launchers fetch the changed blocks of a large file by ranges, and a server
+// that answers a range with anything but that range of the plain body makes
+// them fall back to the whole file: a warning, since they still update.
+void CheckRanges(const std::u16string& url, uint64_t size, HttpFetch& fetch, Outcome& outcome) {
+  const FetchAnswer answer = fetch.GetRange(url, 0, 0);
+  const std::string fitting = "bytes 0-0/" + std::to_string(size);
+  std::string why;
+  if (!answer.failure.empty()) {
+    why = answer.failure;
+  } else if (answer.status != 206) {
+    why = "bytes=0-0 answered HTTP " + std::to_string(answer.status);
+  } else if (answer.compressed) {
+    why = "bytes=0-0 came content-coded, a range of a .gz rather than of the file";
+  } else if (answer.contentRange != fitting) {
+    why = "bytes=0-0 came as \"" + answer.contentRange + "\", not \"" + fitting + "\"";
+  }
+  if (!why.empty()) {
+    outcome.warnings.push_back(ToUtf8(url) + ": ranges off (" + why +
+                               "): launchers fetch whole files, never only changed blocks");
+  }
+}
+
 }  // namespace
 
 Outcome CheckServed(const std::u16string& baseUrlGiven,
@@ -92,7 +141,10 @@ Outcome CheckServed(const std::u16string& baseUrlGiven,
 
   const std::vector<ListedFile> listed = ReadListedFiles(listText);
   Progress progress("checking", listed.size(), std::nullopt, progressLine);
-  size_t hashed = 0;
+  size_t hashed = 0, indexed = 0;
+  // The file a range is asked of: the first with an index, else any with
+  // bytes.
+  std::optional<std::pair<std::u16string, uint64_t>> ranged;
   for (const ListedFile& file : listed) {
     if (!file.name) {
       outcome.errors.push_back(file.problem);
@@ -104,13 +156,25 @@ Outcome CheckServed(const std::u16string& baseUrlGiven,
       outcome.errors.push_back(ToUtf8(*file.name) +
                                ": its line has no SHA-256; launchers built with the key fail it");
     }
-    progress.Done(CheckFile(baseUrl, *file.name, file.digest, fetch, outcome));
+    const size_t errors = outcome.errors.size();
+    const uint64_t size = CheckFile(baseUrl, *file.name, file.digest, fetch, outcome);
+    const bool served = outcome.errors.size() == errors;
+    const bool hasIndex = served && file.digest && ServedWithBlockIndex(size);
+    if (hasIndex) {
+      indexed += CheckBlockIndex(baseUrl, *file.name, *file.digest, size, fetch, outcome);
+    }
+    if (served && size > 0 && (!ranged || (hasIndex && !ServedWithBlockIndex(ranged->second)))) {
+      ranged.emplace(baseUrl + UrlEncode(*file.name), size);
+    }
+    progress.Done(size);
   }
+  if (ranged) CheckRanges(ranged->first, ranged->second, fetch, outcome);
   const std::string summary = Shown(baseUrl) + ": " + std::to_string(listed.size()) +
                               " listed files";
   if (outcome.errors.empty()) {
     outcome.notes.push_back(summary + ", all served, " + std::to_string(hashed) +
-                            " with their SHA-256 checked" +
+                            " with their SHA-256 checked, " + std::to_string(indexed) +
+                            " block indices fitting them" +
                             (publicKeyText ? ", the list signed by the key" : ""));
   } else {
     outcome.errors.push_back(summary + ", " + std::to_string(outcome.errors.size()) +

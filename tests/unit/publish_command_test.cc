@@ -18,6 +18,7 @@
 #include "base/hex_text.h"
 #include "base/sha256.h"
 #include "publish/signing.h"
+#include "lists/block_index.h"
 #include "lists/list_signature.h"
 #include "lists/list_digests.h"
 #include "publish/code_page.h"
@@ -30,6 +31,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -55,9 +57,10 @@ struct HookedReads : DiskFileSystem {
     Hooked(std::unique_ptr<OpenedFile> f, const HookedReads& h, std::u16string p)
         : file(std::move(f)), hooks(h), path(std::move(p)) {}
     FileIdentity Identity() const override { return file->Identity(); }
-    FileRead Read(const std::optional<std::u16string>& copyTo) override {
+    FileRead Read(const std::optional<std::u16string>& copyTo,
+                  std::optional<uint64_t> indexSize) override {
       Change();
-      FileRead read = file->Read(copyTo);
+      FileRead read = file->Read(copyTo, indexSize);
       Change();
       if (copyTo && copyTo->find(hooks.failing) != std::u16string::npos) read.copied = false;
       return read;
@@ -378,6 +381,57 @@ TEST_F(PublishCommandTest, VerifyCatchesAGzThatDoesNotDecodeToItsFile) {
   EXPECT_THAT(console_.err,
               ElementsAre("error: data/maps/one.dat.gz: does not decode to the bytes of data/maps/one.dat",
                           "error: filelist.txt.gz: does not decode to the bytes of filelist.txt"));
+}
+
+std::string IndexOf(const std::string& bytes) {
+  BlockIndexBuilder builder(bytes.size());
+  builder.Add(bytes);
+  return FormatBlockIndex(*builder.Finish(Sha256Of(bytes)));
+}
+
+TEST_F(PublishCommandTest, ALargeFileGetsABlockIndexInPlaceOfItsGzAndVerifyRebuildsIt) {
+  const std::string big(kBlockIndexThreshold, 'b');
+  Write("release", kRelease);
+  Write("release", {{"big.bin", big}});
+
+  ASSERT_EQ(Run({"release", "--out", "served", "--gzip"}), kExitOk);
+
+  Tree served = Read("served");
+  EXPECT_EQ(served.at("big.bin.crv3blocks"), IndexOf(big));
+  EXPECT_THAT(GzNames(served), ElementsAre("data/maps/one.dat.gz", "filelist.txt.gz"));
+  EXPECT_EQ(served.at("filelist.txt").find("crv3blocks"), std::string::npos);
+  EXPECT_THAT(console_.out, Contains(HasSubstr("big.bin: no .gz; its block index")));
+  EXPECT_EQ(Run({"verify", "served"}), kExitOk);
+  EXPECT_THAT(console_.out, ElementsAre(HasSubstr("1 block indices fitting their files")));
+
+  Write("served", {{"big.bin.crv3blocks", IndexOf(std::string(big.size(), 'c'))},
+                   {"gone.bin.crv3blocks", IndexOf(big)}});
+  fs::remove(Path("served/data/maps/one.dat.gz"));
+  Write("served", {{"data/maps/one.dat", big}});
+  EXPECT_EQ(Run({"verify", "served"}), kExitError);
+  EXPECT_THAT(console_.err,
+              ElementsAre(HasSubstr("data/maps/one.dat: the served bytes differ"),
+                          "error: big.bin.crv3blocks: does not fit the bytes of big.bin",
+                          "error: data/maps/one.dat.crv3blocks: missing; launchers fetch "
+                          "data/maps/one.dat whole instead of its changed blocks",
+                          "error: gone.bin.crv3blocks: a block index beside no listed file"));
+
+  // Publishing again replaces the damaged index and drops the stray ones;
+  // a file grown large or now small keeps no .gz.
+  Write("served", {{"big.bin.gz", GzipOf(big)}});
+  Write("release", {{"data/maps/one.dat", big}, {"big.bin", "small now"}});
+  Write("served", {{"big.bin.crv3blocks", "stale"}});
+  ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served", "--gzip"}), kExitOk);
+  served = Read("served");
+  EXPECT_FALSE(served.count("big.bin.crv3blocks"));
+  EXPECT_FALSE(served.count("gone.bin.crv3blocks"));
+  EXPECT_EQ(served.at("data/maps/one.dat.crv3blocks"), IndexOf(big));
+  EXPECT_THAT(GzNames(served), ElementsAre("filelist.txt.gz"));
+  EXPECT_EQ(Run({"verify", "served"}), kExitOk);
+  // Nor does a large file that stays as it is served.
+  Write("served", {{"data/maps/one.dat.gz", GzipOf(big)}});
+  ASSERT_EQ(Run({"release", "--out", "served", "--previous", "served", "--gzip"}), kExitOk);
+  EXPECT_THAT(GzNames(Read("served")), ElementsAre("filelist.txt.gz"));
 }
 
 struct RefusalCase {

@@ -12,6 +12,7 @@
 #include "base/hex_text.h"
 #include "base/sha256.h"
 #include "base/utf8.h"
+#include "lists/block_index.h"
 #include "lists/list_signature.h"
 #include "publish/code_page.h"
 #include "publish/list_writer.h"
@@ -37,10 +38,19 @@ struct Served {
 
 // Answers from a table keyed by URL (404 for the rest), a body that breaks
 // the bound it is asked with as a failure, and records the order of
-// requests.
+// requests; a range of a served file as nginx gives it unless `range` says
+// otherwise.
 struct TableFetch : HttpFetch {
   std::map<std::string, Served> table;
   std::vector<std::string> asked;
+  std::optional<FetchAnswer> range;
+  std::vector<std::string> rangesAsked;
+
+  FetchAnswer GetRange(const std::u16string& url, uint64_t first, uint64_t last) override {
+    rangesAsked.push_back(ToUtf8(url) + " " + std::to_string(first) + "-" + std::to_string(last));
+    const std::string size = std::to_string(table[ToUtf8(url)].body.size());
+    return range.value_or(FetchAnswer{"", 206, false, "bytes 0-0/" + size});
+  }
 
   FetchAnswer Get(const std::u16string& url, const BodyBound& bound,
                   const BodyPiece& piece) override {
@@ -48,11 +58,11 @@ struct TableFetch : HttpFetch {
     const auto found = table.find(asked.back());
     const Served served = found == table.end() ? Served{404, "not found", false, ""} : found->second;
     const std::string breach = BoundBreach(bound, served.body.size(), served.took);
-    if (!breach.empty()) return {breach, served.status, served.compressed};
+    if (!breach.empty()) return {breach, served.status, served.compressed, ""};
     // In two pieces, as a transport hands them over.
     piece(std::string_view(served.body).substr(0, served.body.size() / 2));
     piece(std::string_view(served.body).substr(served.body.size() / 2));
-    return {served.failure, served.status, served.compressed};
+    return {served.failure, served.status, served.compressed, ""};
   }
 };
 
@@ -114,12 +124,14 @@ TEST_F(ServedCheckTest, ACleanPublicationAsksTheLauncherUrlsAndPasses) {
 
   EXPECT_THAT(outcome.errors, IsEmpty());
   EXPECT_THAT(outcome.notes, ElementsAre(std::string(kBase) + ": 3 listed files, all served, 3 with "
-                                         "their SHA-256 checked, the list signed by the key"));
+                                         "their SHA-256 checked, 0 block indices fitting them, "
+                                         "the list signed by the key"));
   EXPECT_THAT(fetch_.asked,
               ElementsAre(std::string(kBase) + "filelist.txt", std::string(kBase) + "filelist.txt.sig",
                           std::string(kBase) + "config.i.zip", std::string(kBase) + "crv3v2.exe",
                           std::string(kBase) + "%EB%8F%84%EC%9B%80%EB%A7%90/%EC%95%88%EB%82%B4%201.txt"));
   EXPECT_THAT(progress_, IsEmpty());
+  EXPECT_THAT(fetch_.rangesAsked, ElementsAre(std::string(kBase) + "config.i.zip 0-0"));
 }
 
 struct Fault {
@@ -176,6 +188,60 @@ TEST_F(ServedCheckTest, EachProblemIsOneLineNamingItThenASummary) {
     EXPECT_EQ(outcome.errors[1], std::string(kBase) + ": 3 listed files, 1 problems: launchers fail "
                                  "these files or take the list as no list");
     EXPECT_THAT(outcome.notes, IsEmpty());
+  }
+}
+
+std::string IndexOf(const std::string& body) {
+  BlockIndexBuilder builder(body.size());
+  builder.Add(body);
+  return FormatBlockIndex(*builder.Finish(Sha256Of(body)));
+}
+
+// Each way a large file's index or the server's ranges let launchers down is
+// a warning, never an error: they fetch the file whole and still update.
+TEST_F(ServedCheckTest, ALargeFileHasItsIndexCheckedAndOneRangeIsAskedOfIt) {
+  const std::string big(kBlockIndexThreshold, 'b');
+  const std::string index = std::string(kBase) + "big.bin.crv3blocks";
+  const struct {
+    const char* what;
+    std::function<void(TableFetch&)> plant;
+    const char* warning;
+  } cases[] = {
+      {"all fits", [](TableFetch&) {}, nullptr},
+      {"no index", [&](TableFetch& f) { f.table.erase(index); },
+       "big.bin.crv3blocks: answered HTTP 404; launchers fetch big.bin whole"},
+      {"a stale index",
+       [&](TableFetch& f) { f.table[index].body = IndexOf(std::string(big.size(), 'o')); },
+       "big.bin.crv3blocks: not the block index of the listed bytes; launchers fetch big.bin whole"},
+      {"an index without end",
+       [&](TableFetch& f) { f.table[index].body.resize(MaxBlockIndexSize(big.size()) + 1); },
+       "big.bin.crv3blocks: cannot be fetched: the body passed its limit of 12344 bytes"},
+      {"ranges off", [](TableFetch& f) { f.range = FetchAnswer{"", 200, false, ""}; },
+       "ranges off (bytes=0-0 answered HTTP 200): launchers fetch whole files"},
+      {"a range of the .gz",
+       [](TableFetch& f) { f.range = FetchAnswer{"", 206, true, "bytes 0-0/9"}; },
+       "ranges off (bytes=0-0 came content-coded, a range of a .gz rather than of the file)"},
+      {"another range", [](TableFetch& f) { f.range = FetchAnswer{"", 206, false, "bytes 0-9/9"}; },
+       "ranges off (bytes=0-0 came as \"bytes 0-9/9\", not \"bytes 0-0/8388608\")"},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.what);
+    fetch_ = TableFetch();
+    Publish({{"a.dat", "a"}, {"big.bin", big}});
+    fetch_.table[index] = {200, IndexOf(big), false, ""};
+    each.plant(fetch_);
+
+    const Outcome outcome = Check();
+
+    EXPECT_THAT(outcome.errors, IsEmpty());
+    EXPECT_THAT(fetch_.rangesAsked, ElementsAre(std::string(kBase) + "big.bin 0-0"));
+    if (!each.warning) {
+      EXPECT_THAT(outcome.warnings, IsEmpty());
+      EXPECT_THAT(outcome.notes, ElementsAre(HasSubstr("2 with their SHA-256 checked, 1 block "
+                                                       "indices fitting them")));
+    } else {
+      EXPECT_THAT(outcome.warnings, ElementsAre(HasSubstr(each.warning)));
+    }
   }
 }
 

@@ -153,11 +153,15 @@ class StagedFile {
       }
     }
     held_ += length;
-    if (relative_ && total_) {
-      noted_ = NoteInJournal(journalFolder_, *relative_,
-                             PartialEntry{*relative_, held_, *total_, release_, validator_}) ||
-               noted_;
-    }
+    NoteHeldBytes();
+    return true;
+  }
+
+  // The platform stored the file's first length bytes here itself.
+  bool Adopt(uint64_t length) {
+    if (!FlushFile()) return false;
+    held_ = length;
+    NoteHeldBytes();
     return true;
   }
 
@@ -165,7 +169,8 @@ class StagedFile {
   // nothing is left to continue.
   bool TakeWhole(const std::u16string& body) {
     const std::optional<uint64_t> size = SizeOf(body);
-    if (!size || !MoveFileExW(AsWide(body), AsWide(path_), MOVEFILE_REPLACE_EXISTING)) {
+    if (!size || (body != path_ && !MoveFileExW(AsWide(body), AsWide(path_),
+                                                  MOVEFILE_REPLACE_EXISTING))) {
       return false;
     }
     if (noted_ && relative_) NoteInJournal(journalFolder_, *relative_, std::nullopt);
@@ -193,6 +198,21 @@ class StagedFile {
   }
 
  private:
+  // A handle that may write is what FlushFileBuffers needs.
+  bool FlushFile() const {
+    ScopedHandle file(CreateFileW(AsWide(path_), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid() && FlushFileBuffers(file.Get());
+  }
+
+  // A journal that cannot be written leaves the older entry, whose held
+  // bytes are still a true prefix.
+  void NoteHeldBytes() {
+    if (!relative_ || !total_) return;
+    const PartialEntry partial{*relative_, held_, *total_, release_, validator_};
+    noted_ = NoteInJournal(journalFolder_, *relative_, partial) || noted_;
+  }
+
   const std::u16string path_;
   const std::optional<std::u16string> relative_;
   const std::u16string journalFolder_;
@@ -216,8 +236,9 @@ class ScopedFileRemoval {
   std::u16string path_;
 };
 
-// The requests of one call: each answer's body lands in the piece file
-// beside the target before it is appended to the staged file.
+// The requests of one call. An answer's body lands in the staged file when
+// it starts the file, else in the piece file beside the target, from which
+// it is appended.
 class Transfer {
  public:
   Transfer(const DownloadRequest& request, const ProgressDisplay& showProgress)
@@ -229,10 +250,10 @@ class Transfer {
   const std::u16string& piecePath() const { return piece_.path(); }
   FetchProgress& progress() { return progress_; }
 
-  // Runs one request into the piece file; true when the platform reported it
+  // Runs one request into the file into; true when the platform reported it
   // done and the answer was the whole body of an HTTP success.
-  bool Fetch(const std::u16string& headers, uint64_t pieceLength, uint64_t heldBefore,
-             DownloadResponse* response) {
+  bool Fetch(const std::u16string& headers, const std::u16string& into, uint64_t pieceLength,
+             uint64_t heldBefore, DownloadResponse* response) {
     // A copy in the internet cache would answer instead of the server.
     DeleteUrlCacheEntryW(AsWide(encodedUrl_));
     const ProgressDisplay showPiece = [&](const std::u16string& name, uint64_t percent) {
@@ -244,13 +265,13 @@ class Transfer {
     };
     ScopedComPtr<IBindStatusCallback> callback;
     *callback.Receive() =
-        NewDownloadCallback(name_, showPiece, piece_.path(), headers, response);
-    const HRESULT result = URLDownloadToFileW(nullptr, AsWide(encodedUrl_),
-                                              AsWide(piece_.path()), 0, callback.Get());
+        NewDownloadCallback(name_, showPiece, into, headers, response);
+    const HRESULT result =
+        URLDownloadToFileW(nullptr, AsWide(encodedUrl_), AsWide(into), 0, callback.Get());
     // The platform keeps a second full copy of the body in its cache until
     // the entry is deleted; the launcher never reads it again.
     DropCachedCopy(encodedUrl_, response->cacheFile);
-    const std::optional<uint64_t> stored = SizeOf(piece_.path());
+    const std::optional<uint64_t> stored = SizeOf(into);
     return result == S_OK && stored && IsWholeSuccessfulBody(*response, *stored);
   }
 
@@ -278,22 +299,26 @@ Fetched FetchSpan(Transfer& transfer, StagedFile& staged, std::optional<uint64_t
     if (stop && first >= *stop) return Fetched::kStored;
     const uint64_t asked = stop ? std::min(kMaxPieceBytes, *stop - first) : kMaxPieceBytes;
     const ByteRange piece{first, first + asked - 1};
+    // The platform writes a body over its file: only a first piece may go
+    // to the staged file at once.
+    const std::u16string& into = first == 0 ? staged.path() : transfer.piecePath();
     DownloadResponse response;
-    const bool stored = transfer.Fetch(RangeRequestHeaders(piece, staged.validator()),
+    const bool stored = transfer.Fetch(RangeRequestHeaders(piece, staged.validator()), into,
                                        piece.Length(), first, &response);
     const PieceAnswer answer = JudgePieceAnswer(response.httpStatus, response.headers, piece,
                                                 staged.total(), staged.validator());
     if (answer.verdict == PieceVerdict::kStartOver) return Fetched::kStartOver;
     if (!stored || answer.verdict == PieceVerdict::kFailed) return Fetched::kFailed;
     if (answer.verdict == PieceVerdict::kWholeBody) {
-      return staged.TakeWhole(transfer.piecePath()) ? Fetched::kWholeBody : Fetched::kFailed;
+      return staged.TakeWhole(into) ? Fetched::kWholeBody : Fetched::kFailed;
     }
     const uint64_t length = std::min(piece.last, answer.total - 1) - first + 1;
-    if (SizeOf(transfer.piecePath()) != length) return Fetched::kFailed;
+    if (SizeOf(into) != length) return Fetched::kFailed;
     staged.SetFile(answer.total, answer.validator);
-    if (!staged.Append(transfer.piecePath(), 0, length, [&] { transfer.KeepWindowAlive(); })) {
-      return Fetched::kFailed;
-    }
+    const bool appended =
+        first == 0 ? staged.Adopt(length)
+                   : staged.Append(into, 0, length, [&] { transfer.KeepWindowAlive(); });
+    if (!appended) return Fetched::kFailed;
     transfer.progress().PieceDone(length);
   }
 }
@@ -309,7 +334,7 @@ bool FetchWhole(Transfer& transfer, StagedFile& staged) {
     staged.StartOver();
   }
   DownloadResponse response;
-  return transfer.Fetch(u"", 0, 0, &response) && staged.TakeWhole(transfer.piecePath());
+  return transfer.Fetch(u"", staged.path(), 0, 0, &response) && staged.TakeWhole(staged.path());
 }
 
 // The bytes a plan still fetches beyond what is staged.

@@ -2,6 +2,7 @@
 window shows while a throttled server feeds the launcher, the URL each name is
 requested at and where its bytes are stored, and DownloadFile on its own. The
 failed transfers, one fault per file, are fault cases: test_faults.py."""
+import hashlib
 import os
 import re
 import socket
@@ -12,6 +13,7 @@ import pytest
 
 from bench import invariant, paths
 from bench.launcher import APP_DIR
+from bench.server import Route
 
 LIST_PATH = "/cv3down/filelist.txt"
 BASE_PATH = "/cv3down/"
@@ -351,3 +353,78 @@ def test_download_file_alone(bench, prefix, http_server, case):
         assert (code, lines) == (1, ["1/1 failed", "status: " + PREPARING])
         assert snapshot(target) == before
     assert sorted(os.listdir(target.parent)) == ["probe.dat"]
+
+
+# --- ranged transfers: a cut transfer continued, a file put together ----------------
+
+PIECE = 16 << 20
+RANGED = bytes((i * 7 + i // 251) % 256 for i in range(4096)) * (PIECE // 4096 + 80)
+
+
+def serve_ranges(server, path, body, cut_after=None, tamper=None):
+    """Answers Range requests (one range) with 206 and an ETag as nginx does;
+    cut_after cuts every ranged answer not starting at byte 0 after that many
+    bytes, tamper (offset) flips a byte of every such answer there."""
+    route = server.routes.setdefault(path.encode(), Route(body=body))
+
+    def answer(handler):
+        route.body, route.status, route.cut_after = body, 200, None
+        route.headers = {"ETag": '"v1"'}
+        asked = re.fullmatch(r"bytes=(\d+)-(\d+)", handler.headers.get("Range", ""))
+        if not asked:
+            return
+        first, last = int(asked[1]), min(int(asked[2]), len(body) - 1)
+        part = bytearray(body[first:last + 1])
+        if first and tamper is not None and first <= tamper <= last:
+            part[tamper - first] ^= 0xFF
+        route.body, route.status = bytes(part), 206
+        route.headers["Content-Range"] = f"bytes {first}-{last}/{len(body)}"
+        route.cut_after = cut_after if first else None
+
+    route.on_request = answer
+
+
+def probe_digested(prefix, target, body, *options):
+    digest = hashlib.sha256(body).hexdigest()
+    return run_probe(prefix, "--no-window", "--digests", *options,
+                     paths.base_url("wine-http") + "big.dat", APP_DIR + "\\" + target, target,
+                     digest)
+
+
+def test_a_cut_transfer_continues_where_it_stopped(bench, prefix, http_server):
+    """The first piece lands and is noted, the second is cut: the staged bytes
+    and their journal entry stay, and the next call asks only for the rest."""
+    serve_ranges(http_server, BASE_PATH + "big.dat", RANGED, cut_after=1000)
+    assert probe_digested(prefix, "big.dat", RANGED)[0] == 1
+    staged = prefix.app_dir / "big.dat.crv3part"
+    assert staged.stat().st_size == PIECE
+    assert b"partial|kept|big.dat.crv3part|16777216|" in (prefix.app_dir / "owned_files.txt").read_bytes()
+
+    http_server.requests.clear()
+    serve_ranges(http_server, BASE_PATH + "big.dat", RANGED)
+    assert probe_digested(prefix, "big.dat", RANGED)[0] == 0
+
+    assert [(r.headers.get("Range"), r.headers.get("If-Range")) for r in http_server.requests] == [
+        (f"bytes={PIECE}-{len(RANGED) - 1}", '"v1"')]
+    assert (prefix.app_dir / "big.dat").read_bytes() == RANGED
+    assert sorted(os.listdir(prefix.app_dir)) == ["big.dat"]
+
+
+@pytest.mark.parametrize("tampered", [False, True])
+def test_a_plan_reuses_the_installed_copy(bench, prefix, http_server, tampered):
+    """The new file is the installed one with 5000 bytes changed at 70000:
+    only those are fetched. A fetched range with a wrong byte fails the
+    digest, and the file is fetched whole in the same call."""
+    new = RANGED[:200000]
+    installed = new[:70000] + b"\0" * 5000 + new[75000:]
+    prefix.app_dir.mkdir(parents=True, exist_ok=True)
+    (prefix.app_dir / "big.dat").write_bytes(installed)
+    serve_ranges(http_server, BASE_PATH + "big.dat", new, tamper=71000 if tampered else None)
+
+    code, _ = probe_digested(prefix, "big.dat", new, "--plan", "h0+70000,f5000,h75000+125000")
+
+    assert code == 0
+    assert (prefix.app_dir / "big.dat").read_bytes() == new
+    assert [r.headers.get("Range") for r in http_server.requests] == (
+        ["bytes=70000-74999"] + (["bytes=0-16777215"] if tampered else []))
+    assert sorted(os.listdir(prefix.app_dir)) == ["big.dat"]

@@ -1,10 +1,14 @@
 // Drives DownloadFile and the progress window the way the update pass does,
 // for checks under Wine:
-//   download_probe [--bare | --no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME [DIGEST] ...
+//   download_probe [--bare | --no-window] [--digests] [--plan RUNS] URL LOCAL_PATH DISPLAY_NAME
+//                  [DIGEST] ...
 // --bare calls URLDownloadToFileW alone for each file (no callback, no
 // staging, no checks): the floor of the platform's URL services.
 // With --digests every file carries a fourth argument, the SHA-256 its body
-// must have as 64 hex digits.
+// must have as 64 hex digits, which is also its release (a cut transfer of
+// it continues at the next call). --plan puts every file together from its
+// installed copy: RUNS is "h<offset>+<length>" (held, from that offset of the
+// installed copy) or "f<length>" (fetched), separated by commas.
 // Prints one line per file, "k/n ok" or "k/n failed", and then the status
 // label's last text as UTF-8. Exit code 0 when every file was stored, 1 when
 // one failed, 2 on bad arguments.
@@ -33,6 +37,29 @@ struct FileToFetch {
   std::string expectedDigest;
 };
 
+std::optional<uint64_t> Number(const std::wstring& text) {
+  if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos) {
+    return std::nullopt;
+  }
+  return std::stoull(text);
+}
+
+std::optional<AssemblyPlan> ParsePlan(std::wstring runs) {
+  AssemblyPlan plan;
+  runs += L',';
+  for (size_t end; (end = runs.find(L',')) != std::wstring::npos; runs.erase(0, end + 1)) {
+    const std::wstring run = runs.substr(0, end);
+    const size_t plus = run.find(L'+');
+    const bool held = !run.empty() && run[0] == L'h' && plus != std::wstring::npos;
+    const auto offset = held ? Number(run.substr(1, plus - 1)) : uint64_t{0};
+    const auto length = Number(held ? run.substr(plus + 1) : run.substr(run.empty() ? 0 : 1));
+    if (!offset || !length || (!held && run[0] != L'f')) return std::nullopt;
+    plan.runs.push_back({*length, held, *offset});
+    plan.fileSize += *length;
+  }
+  return plan;
+}
+
 std::string Utf8(const std::u16string& text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, AsWide(text), -1, nullptr, 0, nullptr, nullptr);
   std::string bytes(size > 0 ? size : 1, '\0');
@@ -57,7 +84,8 @@ bool FetchBare(const FileToFetch& file) {
                             nullptr) == S_OK;
 }
 
-bool FetchAll(const std::vector<FileToFetch>& files, bool bare) {
+bool FetchAll(const std::vector<FileToFetch>& files, bool bare,
+              const std::optional<AssemblyPlan>& plan) {
   const int total = static_cast<int>(files.size());
   bool allStored = true;
   for (int k = 1; k <= total; ++k) {
@@ -65,7 +93,8 @@ bool FetchAll(const std::vector<FileToFetch>& files, bool bare) {
     SetOverallProgressText(k, total);
     const bool stored =
         bare ? FetchBare(file)
-             : DownloadFile({file.url, file.localPath, file.displayName, file.expectedDigest, "", {}},
+             : DownloadFile({file.url, file.localPath, file.displayName, file.expectedDigest,
+                             file.expectedDigest, plan},
                             ShowDownloadProgress, FolderOf(file.localPath));
     ResetProgressBar();
     std::printf("%d/%d %s\n", k, total, stored ? "ok" : "failed");
@@ -84,11 +113,17 @@ int wmain(int argc, wchar_t** argv) {
   if (!withWindow) ++first;
   const bool withDigests = argc > first && std::wstring(argv[first]) == L"--digests";
   if (withDigests) ++first;
+  std::optional<AssemblyPlan> plan;
+  if (argc > first + 1 && std::wstring(argv[first]) == L"--plan") {
+    plan = ParsePlan(argv[first + 1]);
+    if (!plan) return 2;
+    first += 2;
+  }
   const int perFile = withDigests ? 4 : 3;
   if (argc - first < perFile || (argc - first) % perFile != 0) {
     std::fprintf(stderr,
-                 "usage: download_probe [--bare | --no-window] [--digests] URL LOCAL_PATH DISPLAY_NAME "
-                 "[DIGEST] ...\n");
+                 "usage: download_probe [--bare | --no-window] [--digests] [--plan RUNS] URL "
+                 "LOCAL_PATH DISPLAY_NAME [DIGEST] ...\n");
     return 2;
   }
   std::vector<FileToFetch> files;
@@ -109,7 +144,7 @@ int wmain(int argc, wchar_t** argv) {
     SetFileListText(names);
     SetOverallProgressText(0, static_cast<int>(files.size()));
   }
-  const bool allStored = FetchAll(files, bare);
+  const bool allStored = FetchAll(files, bare, plan);
   // The status label is the control created right after the file list.
   const HWND window = FindWindowW(L"DownloadProgressClass", nullptr);
   if (window != nullptr) {

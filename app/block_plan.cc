@@ -51,7 +51,7 @@ std::optional<AssemblyPlan> PlanFromInstalledCopy(const std::u16string& listedNa
   const std::u16string indexUrl = std::u16string(BaseUrl) + listedName +
                                   std::u16string(kBlockIndexEnding.begin(), kBlockIndexEnding.end());
   const std::optional<BlockIndex> index =
-      ParseBlockIndex(platform.FetchServerList(indexUrl, kMaxBlockIndexBytes));
+      ParseBlockIndex(platform.FetchBlockIndex(indexUrl));
   if (!index || index->fileDigest != digest) return std::nullopt;
   BlockMatcher matcher(*index);
   if (!platform.ReadFileInPieces(target,

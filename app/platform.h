@@ -66,6 +66,9 @@ class Platform {
   // passed sizeLimit bytes.
   [[nodiscard]] virtual std::string FetchServerList(const std::u16string& url,
                                                     uint64_t sizeLimit) = 0;
+  // The block index at url, read once: no copy of it stays in the platform's
+  // cache. Empty when none was obtained or it passed kMaxBlockIndexBytes.
+  [[nodiscard]] virtual std::string FetchBlockIndex(const std::u16string& url) = 0;
   [[nodiscard]] virtual bool DownloadFile(const DownloadRequest& request) = 0;
 
   // Processes: terminates running copies of the named executables and waits

@@ -92,12 +92,16 @@ void FakePlatform::SettleAsideCopies(const std::u16string& folder,
 
 std::string FakePlatform::FetchServerList(const std::u16string& url, uint64_t sizeLimit) {
   calls.push_back("FetchServerList(" + Utf8(url) + ")");
-  const auto file = servedFiles.find(url);
-  if (file != servedFiles.end()) return file->second.size() > sizeLimit ? "" : file->second;
   const std::string& served =
       url.size() >= 4 && url.compare(url.size() - 4, 4, u".sig") == 0 ? serverSignature
                                                                        : serverList;
   return served.size() > sizeLimit ? std::string() : served;
+}
+
+std::string FakePlatform::FetchBlockIndex(const std::u16string& url) {
+  calls.push_back("FetchBlockIndex(" + Utf8(url) + ")");
+  const auto found = blockIndices.find(url);
+  return found == blockIndices.end() ? std::string() : found->second;
 }
 
 bool FakePlatform::DownloadFile(const DownloadRequest& request) {

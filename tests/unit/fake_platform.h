@@ -23,7 +23,7 @@ class FakePlatform : public Platform {
   std::set<std::u16string> unwritableFiles;  // every replacement fails
   std::map<std::u16string, uint64_t> fileSizes;  // beside files, for large ones
   std::string serverList;
-  std::map<std::u16string, std::string> servedFiles;  // by URL, before serverList
+  std::map<std::u16string, std::string> blockIndices;  // by URL
   std::string serverSignature;  // answered for a URL ending in ".sig"
   std::set<std::u16string> failingDownloads;  // by URL
   bool closeResult = true;
@@ -47,6 +47,7 @@ class FakePlatform : public Platform {
   void SettleAsideCopies(const std::u16string& folder,
                          const std::vector<std::u16string>& recordedTargets) override;
   std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) override;
+  std::string FetchBlockIndex(const std::u16string& url) override;
   bool DownloadFile(const DownloadRequest& request) override;
   bool CloseRunningApplications(const std::vector<std::u16string>& names) override;
   void ShowMessage(const std::u16string& text, const std::u16string& caption,

@@ -321,16 +321,16 @@ TEST_F(UpdatePassTest, LargeInstalledCopiesAreReusedByTheirListedDigestsIndex) {
   const std::string digest = EncodeHex(Sha256Of(changed));
   for (const char16_t* name : {u"big.dat", u"other.dat", u"plain.dat"}) {
     platform.files[u"C:\\corvane3\\" + std::u16string(name)] = installed;
-    platform.servedFiles[std::u16string(BaseUrl) + name + u".crv3blocks"] = IndexOf(changed);
+    platform.blockIndices[std::u16string(BaseUrl) + name + u".crv3blocks"] = IndexOf(changed);
   }
   platform.fileSizes[u"C:\\corvane3\\small.dat"] = kBlockIndexThreshold - 1;
   platform.files[kLocalList] = "old|1\n";
 
   EXPECT_TRUE(Run("big.dat|2|" + digest + "\nother.dat|2|" + std::string(64, 'a') +
                   "\nplain.dat|2\nsmall.dat|2|" + digest + "\n"));
-  EXPECT_THAT(platform.CallsTo("FetchServerList"),
-              ElementsAre("FetchServerList(" + kUrl + "big.dat.crv3blocks)",
-                          "FetchServerList(" + kUrl + "other.dat.crv3blocks)"));
+  EXPECT_THAT(platform.CallsTo("FetchBlockIndex"),
+              ElementsAre("FetchBlockIndex(" + kUrl + "big.dat.crv3blocks)",
+                          "FetchBlockIndex(" + kUrl + "other.dat.crv3blocks)"));
   EXPECT_THAT(platform.CallsTo("ReadFileInPieces"),
               ElementsAre("ReadFileInPieces(C:\\corvane3\\big.dat)"));
   const uint64_t block = BlockSizeFor(changed.size());

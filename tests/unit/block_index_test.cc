@@ -81,7 +81,7 @@ TEST(BlockIndexTest, ParsesWhatItFormatsAndRefusesAnythingElse) {
       {"version", withField(8, std::string("\2", 1))},
       {"one block more than the size", withField(12, std::string("\0\0\1\0", 4))},
       {"one block less than the size", withField(12, std::string("\0\0\2\0", 4))},
-      {"block size not a power of two", withField(21, std::string("\x50", 1))},
+      {"block size not a power of two", withField(20, std::string("\x01", 1))},
       {"block size too small", withField(20, std::string("\0\x20\0\0", 4))},
       {"block size too large", withField(20, std::string("\0\0\0\x80", 4))},
       {"file too large", withField(12, std::string("\0\0\0\0\0\0\1\0", 8))},
@@ -123,6 +123,7 @@ TEST(BlockMatchTest, FindsBlocksWhereverTheHeldFileHasThem) {
       {"one byte changed", a + b + c, a + "!" + b.substr(1) + c, {0, no, 2 * kBlock}},
       {"last short block only at the end", a + tail, tail + a + tail + "z", {100, no}},
       {"only a short block", tail, "zz" + tail, {2}},
+      {"last short block inside a found one", a + a.substr(kBlock - 100), a, {0, kBlock - 100}},
       {"held file shorter than a block", a + b, a.substr(1), {no, no}},
       {"empty held file", a + tail, "", {no, no}},
   };

@@ -106,15 +106,16 @@ class StagedFile {
   const std::u16string& validator() const { return validator_; }
 
   // Keeps the bytes a cut transfer of the same release left; anything else
-  // there is dropped.
-  void Resume() {
+  // there is dropped. Bytes no validator vouches for are kept only when the
+  // digest will check the whole file.
+  void Resume(bool digestChecked) {
     const std::optional<std::string> text = ReadOwnedFilesJournal(journalFolder_);
     const auto files = text ? ParseOwnedFiles(*text) : std::nullopt;
     const std::optional<uint64_t> size = SizeOf(path_);
     const std::optional<PartialEntry> partial =
         relative_ && files && size ? PartialToResume(*files, *relative_, release_, *size)
                                    : std::nullopt;
-    if (!partial) return StartOver();
+    if (!partial || (partial->validator.empty() && !digestChecked)) return StartOver();
     held_ = partial->heldBytes;
     total_ = partial->total;
     validator_ = partial->validator;
@@ -332,6 +333,7 @@ bool FetchWhole(Transfer& transfer, StagedFile& staged) {
     if (fetched == Fetched::kFailed) return false;
     if (fetched != Fetched::kStartOver) return true;
     staged.StartOver();
+    transfer.progress().StartAgain();
   }
   DownloadResponse response;
   return transfer.Fetch(u"", staged.path(), 0, 0, &response) && staged.TakeWhole(staged.path());
@@ -400,6 +402,7 @@ bool StageFile(const DownloadRequest& request, Transfer& transfer, StagedFile& s
       return true;
     }
     staged.StartOver();
+    transfer.progress().StartAgain();
   } else if (staged.total()) {
     transfer.progress().SetBytesToFetch(*staged.total() - staged.held());
   }
@@ -407,6 +410,7 @@ bool StageFile(const DownloadRequest& request, Transfer& transfer, StagedFile& s
   if (!FetchWhole(transfer, staged)) return false;
   if (staged.HasDigest(request.expectedDigest, keepWindowAlive)) return true;
   staged.StartOver();
+  transfer.progress().StartAgain();
   return continued && FetchWhole(transfer, staged) &&
          staged.HasDigest(request.expectedDigest, keepWindowAlive);
 }
@@ -426,7 +430,7 @@ bool DownloadFile(const DownloadRequest& request, const ProgressDisplay& showPro
   if (IsFolder(localPath)) return false;
 
   StagedFile staged(request, journalFolder);
-  staged.Resume();
+  staged.Resume(!request.expectedDigest.empty());
   Transfer transfer(request, showProgress);
   return StageFile(request, transfer, staged) && ReplaceTarget(staged, localPath);
 }

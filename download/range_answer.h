@@ -110,6 +110,12 @@ class FetchProgress {
   uint64_t DuringPiece(uint64_t length, uint64_t percent);
   // A piece of length bytes was fetched whole.
   uint64_t PieceDone(uint64_t length);
+  // The call fetches the file anew, of a length not yet known; the figure
+  // stays where it was until the new count passes it.
+  void StartAgain() {
+    toFetch_.reset();
+    fetched_ = 0;
+  }
   // The figure last shown, for reports that only keep the window alive.
   uint64_t Shown() const { return shown_; }
 

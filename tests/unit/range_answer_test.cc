@@ -119,6 +119,10 @@ TEST(FetchProgressTest, CountsOnlyThisCallsBytesAndNeverFallsBack) {
   unsized.SetBytesToFetch(1000);
   EXPECT_EQ(unsized.PieceDone(100), 40u);
   EXPECT_EQ(unsized.PieceDone(400), 50u);
+  unsized.StartAgain();
+  EXPECT_EQ(unsized.DuringPiece(100, 30), 50u);
+  unsized.SetBytesToFetch(100);
+  EXPECT_EQ(unsized.PieceDone(70), 70u);
 }
 
 }  // namespace

@@ -398,7 +398,17 @@ def test_a_cut_transfer_continues_where_it_stopped(bench, prefix, http_server):
     assert probe_digested(prefix, "big.dat", RANGED)[0] == 1
     staged = prefix.app_dir / "big.dat.crv3part"
     assert staged.stat().st_size == PIECE
-    assert b"partial|kept|big.dat.crv3part|16777216|" in (prefix.app_dir / "owned_files.txt").read_bytes()
+    journal = prefix.app_dir / "owned_files.txt"
+    assert b"partial|kept|big.dat.crv3part|16777216|" in journal.read_bytes()
+    # A pass that still wants this release keeps them; one that wants
+    # another release of the file removes them.
+    assert probe_digested(prefix, "big.dat", RANGED, "--settle")[0] == 0
+    assert staged.stat().st_size == PIECE
+    backup = (staged.read_bytes(), journal.read_bytes())
+    assert probe_digested(prefix, "big.dat", b"other", "--settle")[0] == 0
+    assert sorted(os.listdir(prefix.app_dir)) == []
+    staged.write_bytes(backup[0])
+    journal.write_bytes(backup[1])
 
     http_server.requests.clear()
     serve_ranges(http_server, BASE_PATH + "big.dat", RANGED)

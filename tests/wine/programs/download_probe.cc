@@ -1,14 +1,16 @@
 // Drives DownloadFile and the progress window the way the update pass does,
 // for checks under Wine:
-//   download_probe [--bare | --no-window] [--digests] [--plan RUNS] URL LOCAL_PATH DISPLAY_NAME
-//                  [DIGEST] ...
+//   download_probe [--bare | --no-window] [--digests] [--settle] [--plan RUNS] URL LOCAL_PATH
+//                  DISPLAY_NAME [DIGEST] ...
 // --bare calls URLDownloadToFileW alone for each file (no callback, no
 // staging, no checks): the floor of the platform's URL services.
 // With --digests every file carries a fourth argument, the SHA-256 its body
 // must have as 64 hex digits, which is also its release (a cut transfer of
 // it continues at the next call). --plan puts every file together from its
 // installed copy: RUNS is "h<offset>+<length>" (held, from that offset of the
-// installed copy) or "f<length>" (fetched), separated by commas.
+// installed copy) or "f<length>" (fetched), separated by commas. --settle
+// fetches nothing: it runs SettlePartialDownloads for the folder of the first
+// file, wanting the files given at their releases.
 // Prints one line per file, "k/n ok" or "k/n failed", and then the status
 // label's last text as UTF-8. Exit code 0 when every file was stored, 1 when
 // one failed, 2 on bad arguments.
@@ -113,6 +115,8 @@ int wmain(int argc, wchar_t** argv) {
   if (!withWindow) ++first;
   const bool withDigests = argc > first && std::wstring(argv[first]) == L"--digests";
   if (withDigests) ++first;
+  const bool settle = argc > first && std::wstring(argv[first]) == L"--settle";
+  if (settle) ++first;
   std::optional<AssemblyPlan> plan;
   if (argc > first + 1 && std::wstring(argv[first]) == L"--plan") {
     plan = ParsePlan(argv[first + 1]);
@@ -122,7 +126,7 @@ int wmain(int argc, wchar_t** argv) {
   const int perFile = withDigests ? 4 : 3;
   if (argc - first < perFile || (argc - first) % perFile != 0) {
     std::fprintf(stderr,
-                 "usage: download_probe [--bare | --no-window] [--digests] [--plan RUNS] URL "
+                 "usage: download_probe [--bare | --no-window] [--digests] [--settle] [--plan RUNS] URL "
                  "LOCAL_PATH DISPLAY_NAME [DIGEST] ...\n");
     return 2;
   }
@@ -138,6 +142,12 @@ int wmain(int argc, wchar_t** argv) {
     names.push_back(files.back().displayName);
   }
 
+  if (settle) {
+    WantedReleases wanted;
+    for (const FileToFetch& file : files) wanted[file.localPath] = file.expectedDigest;
+    SettlePartialDownloads(FolderOf(files.front().localPath), wanted);
+    return 0;
+  }
   InitCommonControls();
   if (withWindow) {
     CreateProgressWindow(GetModuleHandleW(nullptr));

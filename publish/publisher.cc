@@ -429,9 +429,9 @@ size_t VerifyBlockIndices(const std::u16string& servedFolder,
   for (const std::u16string& name : presentNames) {
     const std::u16string index = BlockIndexNameOf(name);
     if (present.Holds(index)) continue;  // a release file: Publish warned of it
-    const std::optional<std::string> text = files.KindOf(Join(servedFolder, index)) == PathKind::kFile
-                                                ? files.ReadFile(Join(servedFolder, index))
-                                                : std::nullopt;
+    const std::u16string indexPath = Join(servedFolder, index);
+    const std::optional<std::string> text =
+        files.KindOf(indexPath) == PathKind::kFile ? files.ReadFile(indexPath) : std::nullopt;
     if (text && BlockIndexFits(servedFolder, name, *text, files)) {
       ++fitting;
     } else if (text) {

@@ -173,8 +173,10 @@ Outcome CheckServed(const std::u16string& baseUrlGiven,
                               " listed files";
   if (outcome.errors.empty()) {
     outcome.notes.push_back(summary + ", all served, " + std::to_string(hashed) +
-                            " with their SHA-256 checked, " + std::to_string(indexed) +
-                            " block indices fitting them" +
+                            " with their SHA-256 checked" +
+                            (indexed ? ", " + std::to_string(indexed) +
+                                           " block indices fitting them"
+                                     : std::string()) +
                             (publicKeyText ? ", the list signed by the key" : ""));
   } else {
     outcome.errors.push_back(summary + ", " + std::to_string(outcome.errors.size()) +

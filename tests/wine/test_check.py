@@ -181,6 +181,7 @@ def test_the_windows_build_checks_through_wininet(vendor, prefix):
     (vendor.stand_in / "crv3v2.exe.gz").write_bytes(gz(b"MZ app 1"))
     code, output = check()
     assert code == 0 and "5 listed files, all served, 5 with their SHA-256 checked" in output, output
+    assert "ranges off" not in output, output
 
     (vendor.stand_in / "crv3v2.exe.gz").write_bytes(gz(b"MZ app 0"))
     (vendor.stand_in / "도움말/안내.txt").unlink()
@@ -188,3 +189,36 @@ def test_the_windows_build_checks_through_wininet(vendor, prefix):
     assert code == 2, output
     assert "crv3v2.exe: the served body differs from the listed SHA-256" in output, output
     assert "도움말/안내.txt: answered HTTP 404" in output, output
+
+
+def test_a_large_file_has_its_index_checked_and_ranges_off_is_only_a_warning(vendor):
+    """An 8 MiB file is served with its block index and without a .gz; check
+    fetches the index and asks one range, which nginx answers with 206 until
+    max_ranges 0 turns ranges off, or a .gz beside the file is served whole."""
+    big = bytes(range(256)) * (32 * 1024)
+    vendor.write({"data/big.pak": big})
+    done = vendor.run("release", "--out", "served", "--previous", "served", "--gzip",
+                      "--key", "keys/cv3-release.pem")
+    assert done.returncode == 0, done.stderr
+    assert "data/big.pak: no .gz" in done.stdout, done.stdout
+    assert not (vendor.folder / "served/data/big.pak.gz").exists()
+    vendor.upload()
+
+    code, output = vendor.check()
+    assert code == 0 and "1 block indices fitting them" in output, output
+    assert "ranges off" not in output, output
+
+    (vendor.stand_in / "data/big.pak.crv3blocks").write_bytes(b"stale")
+    (vendor.stand_in / "data/big.pak.gz").write_bytes(gz(big))
+    code, output = vendor.check()
+    assert code == 0, output
+    assert "data/big.pak.crv3blocks: not the block index of the listed bytes" in output, output
+    assert "data/big.pak: ranges off (" in output, output
+
+    vendor.nginx.stop()
+    vendor.nginx.compression += " max_ranges 0;"
+    vendor.nginx.start()
+    vendor.stand_in.mkdir()
+    vendor.upload()
+    code, output = vendor.check()
+    assert code == 0 and "ranges off (bytes=0-0 answered HTTP 200)" in output, output

@@ -5,7 +5,11 @@
 #define APP_PLATFORM_H_
 
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "download/download_request.h"
@@ -38,9 +42,21 @@ class Platform {
   // without a journal are deleted.
   virtual void SettleAsideCopies(const std::u16string& folder,
                                  const std::vector<std::u16string>& recordedTargets) = 0;
+  // Drops the bytes that cut downloads left below folder, except those of a
+  // target (full path) that wanted names at the same release: only they can
+  // be resumed.
+  virtual void SettlePartialDownloads(const std::u16string& folder,
+                                      const std::map<std::u16string, std::string>& wanted) = 0;
   // A small file of the launcher's own, at most maxBytes, read whole or
   // reported missing or unreadable.
   virtual KeptFileRead ReadKeptFile(const std::u16string& path, size_t maxBytes) = 0;
+  // Nothing when the file is missing, a directory or cannot be asked.
+  virtual std::optional<uint64_t> FileSize(const std::u16string& path) = 0;
+  // Hands the file's bytes to onPiece in order, a piece at a time, and lets
+  // the window answer between pieces: a large file takes seconds. True when
+  // the file was read to its end.
+  [[nodiscard]] virtual bool ReadFileInPieces(
+      const std::u16string& path, const std::function<void(std::string_view)>& onPiece) = 0;
   // Writes the bytes beside path, flushes them and moves them over path in
   // one step; true when they are in place.
   [[nodiscard]] virtual bool ReplaceFileDurably(const std::u16string& path,
@@ -50,6 +66,9 @@ class Platform {
   // passed sizeLimit bytes.
   [[nodiscard]] virtual std::string FetchServerList(const std::u16string& url,
                                                     uint64_t sizeLimit) = 0;
+  // The block index at url, read once: no copy of it stays in the platform's
+  // cache. Empty when none was obtained or it passed kMaxBlockIndexBytes.
+  [[nodiscard]] virtual std::string FetchBlockIndex(const std::u16string& url) = 0;
   [[nodiscard]] virtual bool DownloadFile(const DownloadRequest& request) = 0;
 
   // Processes: terminates running copies of the named executables and waits

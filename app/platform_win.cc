@@ -2,14 +2,33 @@
 
 #include <shellapi.h>
 
+#include "base/scoped_win.h"
+#include "base/url_cache_win.h"
 #include "base/wide_string_win.h"
 #include "download/download_file.h"
 #include "download/file_replacement.h"
+#include "lists/block_index.h"
 #include "lists/server_list.h"
 #include "lists/text_file.h"
 #include "process/process_control_win.h"
 #include "shell/desktop_shortcut.h"
 #include "ui/progress_window_win.h"
+
+namespace {
+
+constexpr DWORD kReadPieceSize = 1 << 20;
+
+// Takes every message waiting for this thread and returns as soon as the
+// queue is empty; it never waits for one.
+void PumpWaitingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
 
 bool WindowsPlatform::PathExists(const std::u16string& path) {
   return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
@@ -17,6 +36,31 @@ bool WindowsPlatform::PathExists(const std::u16string& path) {
 
 bool WindowsPlatform::MakeDirectory(const std::u16string& path) {
   return CreateDirectoryW(AsWide(path), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::optional<uint64_t> WindowsPlatform::FileSize(const std::u16string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA attributes;
+  if (!GetFileAttributesExW(AsWide(path), GetFileExInfoStandard, &attributes) ||
+      (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  return (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
+}
+
+bool WindowsPlatform::ReadFileInPieces(const std::u16string& path,
+                                       const std::function<void(std::string_view)>& onPiece) {
+  // Others may read the file meanwhile, but not change it.
+  ScopedHandle file(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.IsValid()) return false;
+  std::string piece(kReadPieceSize, '\0');
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), piece.data(), kReadPieceSize, &read, nullptr)) return false;
+    if (read == 0) return true;
+    onPiece(std::string_view(piece.data(), read));
+    PumpWaitingMessages();
+  }
 }
 
 std::string WindowsPlatform::ReadTextFile(const std::u16string& path) {
@@ -39,9 +83,20 @@ std::string WindowsPlatform::FetchServerList(const std::u16string& url, uint64_t
   return ::FetchServerList(url, sizeLimit);
 }
 
+std::string WindowsPlatform::FetchBlockIndex(const std::u16string& url) {
+  std::string index = ::FetchServerList(url, kMaxBlockIndexBytes);
+  DropCachedCopy(url, std::u16string());
+  return index;
+}
+
 void WindowsPlatform::SettleAsideCopies(const std::u16string& folder,
                                         const std::vector<std::u16string>& recordedTargets) {
   ::SettleAsideCopies(folder, recordedTargets);
+}
+
+void WindowsPlatform::SettlePartialDownloads(const std::u16string& folder,
+                                             const std::map<std::u16string, std::string>& wanted) {
+  ::SettlePartialDownloads(folder, wanted);
 }
 
 bool WindowsPlatform::DownloadFile(const DownloadRequest& request) {

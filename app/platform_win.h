@@ -20,9 +20,15 @@ class WindowsPlatform final : public Platform {
   void WriteTextFile(const std::u16string& path, const std::string& text) override;
   KeptFileRead ReadKeptFile(const std::u16string& path, size_t maxBytes) override;
   bool ReplaceFileDurably(const std::u16string& path, const std::string& text) override;
+  std::optional<uint64_t> FileSize(const std::u16string& path) override;
+  bool ReadFileInPieces(const std::u16string& path,
+                        const std::function<void(std::string_view)>& onPiece) override;
   void SettleAsideCopies(const std::u16string& folder,
                          const std::vector<std::u16string>& recordedTargets) override;
+  void SettlePartialDownloads(const std::u16string& folder,
+                              const std::map<std::u16string, std::string>& wanted) override;
   std::string FetchServerList(const std::u16string& url, uint64_t sizeLimit) override;
+  std::string FetchBlockIndex(const std::u16string& url) override;
   bool DownloadFile(const DownloadRequest& request) override;
   bool CloseRunningApplications(const std::vector<std::u16string>& names) override;
   void ShowMessage(const std::u16string& text, const std::u16string& caption,

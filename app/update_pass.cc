@@ -8,9 +8,11 @@
 #include <string_view>
 
 #include "app/accepted_release.h"
+#include "app/block_plan.h"
 #include "app/messages.h"
 #include "app/platform.h"
 #include "app/update_selection.h"
+#include "base/hex_text.h"
 #include "lists/ansi.h"
 #include "lists/info_file.h"
 #include "lists/list_digests.h"
@@ -39,16 +41,54 @@ struct DownloadOutcome {
   std::set<std::u16string> failedListedNames;
 };
 
-// The digests the server's list gives, under the names as the downloads
-// carry them.
-using ExpectedDigests = std::map<std::u16string, std::string>;
+// What the server's list says of one file.
+struct ListedFile {
+  std::string digest;  // 32 bytes, or empty when the list gives none
+  // Its version and digest as text: the bytes a cut transfer left are
+  // resumed only for the same text.
+  std::string release;
+};
 
-ExpectedDigests ReadExpectedDigests(const std::string& serverText) {
-  ExpectedDigests digests;
-  for (auto& [name, digest] : ParseListDigests(serverText)) {
-    digests.insert_or_assign(AnsiToWide(name), std::move(digest));
+// Under the names as the downloads carry them.
+using ListedFiles = std::map<std::u16string, ListedFile>;
+
+ListedFiles ReadListedFiles(const std::string& serverText, const VersionList& serverList) {
+  const ListDigests digests = ParseListDigests(serverText);
+  ListedFiles listed;
+  for (const auto& [name, version] : serverList) {
+    const auto digest = digests.find(name);
+    ListedFile file;
+    if (digest != digests.end()) file.digest = digest->second;
+    file.release = std::to_string(version) + "|" + EncodeHex(file.digest);
+    listed.insert_or_assign(AnsiToWide(name), std::move(file));
   }
-  return digests;
+  return listed;
+}
+
+// The targets whose cut transfers may be resumed, at their releases.
+std::map<std::u16string, std::string> ResumableTargets(const ListedFiles& listed,
+                                                       const std::u16string& applicationDirectory) {
+  std::map<std::u16string, std::string> targets;
+  for (const auto& [name, file] : listed) {
+    const std::u16string localName = LocalFileName(name);
+    if (IsStorableName(localName, applicationDirectory)) {
+      targets.insert_or_assign(applicationDirectory + u"\\" + localName, file.release);
+    }
+  }
+  return targets;
+}
+
+DownloadRequest RequestFor(const std::u16string& name, const std::u16string& localName,
+                           const ListedFile& file, Platform& platform,
+                           const std::u16string& applicationDirectory) {
+  DownloadRequest request;
+  request.url = std::u16string(BaseUrl) + name;
+  request.localPath = applicationDirectory + u"\\" + localName;
+  request.displayName = localName;
+  request.expectedDigest = file.digest;
+  request.release = file.release;
+  request.plan = PlanFromInstalledCopy(name, request.localPath, file.digest, platform);
+  return request;
 }
 
 // Downloads every name in turn, while the overall label shows the 1-based
@@ -56,7 +96,7 @@ ExpectedDigests ReadExpectedDigests(const std::string& serverText) {
 // stop the loop.
 // With digestRequired, a name without a digest fails unfetched.
 DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads,
-                            const ExpectedDigests& digests, bool digestRequired,
+                            const ListedFiles& listed, bool digestRequired,
                             Platform& platform, const std::u16string& applicationDirectory) {
   const int total = static_cast<int>(downloads.size());
   platform.CreateProgressWindow();
@@ -68,16 +108,14 @@ DownloadOutcome DownloadAll(const std::vector<std::u16string>& downloads,
   for (const std::u16string& name : downloads) {
     const std::u16string localName = LocalFileName(name);
     platform.SetOverallProgressText(++started, total);
-    const auto digest = digests.find(name);
+    const auto found = listed.find(name);
+    const ListedFile file = found == listed.end() ? ListedFile() : found->second;
     // A name that cannot be stored where it belongs is never fetched; it fails.
     const bool stored =
         IsStorableName(localName, applicationDirectory) &&
         !(digestRequired && IsStoredAsAcceptedReleaseFile(localName)) &&
-        (digest != digests.end() || !digestRequired) &&
-        platform.DownloadFile(DownloadRequest{
-            std::u16string(BaseUrl) + name, applicationDirectory + u"\\" + localName, localName,
-            digest == digests.end() ? std::string() : digest->second, std::string(),
-            std::nullopt});
+        (!file.digest.empty() || !digestRequired) &&
+        platform.DownloadFile(RequestFor(name, localName, file, platform, applicationDirectory));
     if (stored) {
       outcome.updated = true;
     } else {
@@ -225,10 +263,14 @@ PassResult RunUpdatePass(const std::string& serverText, bool signedList, Platfor
                                         ParseListDigests(record.localText))
                : std::set<std::string>());
 
+  const ListedFiles listed = ReadListedFiles(serverText, serverList);
+  // Once per pass, before any download: what cut transfers left for files
+  // this list no longer names at that release can never be resumed.
+  platform.SettlePartialDownloads(paths.applicationDirectory,
+                                  ResumableTargets(listed, paths.applicationDirectory));
   DownloadOutcome outcome;
   if (!downloads.empty()) {
-    outcome = DownloadAll(downloads, ReadExpectedDigests(serverText), signedList, platform,
-                          paths.applicationDirectory);
+    outcome = DownloadAll(downloads, listed, signedList, platform, paths.applicationDirectory);
   }
 
   if (!outcome.failedLocalNames.empty()) {

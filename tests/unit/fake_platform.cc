@@ -55,6 +55,36 @@ bool FakePlatform::ReplaceFileDurably(const std::u16string& path, const std::str
   return true;
 }
 
+std::optional<uint64_t> FakePlatform::FileSize(const std::u16string& path) {
+  calls.push_back("FileSize(" + Utf8(path) + ")");
+  const auto size = fileSizes.find(path);
+  if (size != fileSizes.end()) return size->second;
+  const auto found = files.find(path);
+  if (found == files.end()) return std::nullopt;
+  return found->second.size();
+}
+
+bool FakePlatform::ReadFileInPieces(const std::u16string& path,
+                                    const std::function<void(std::string_view)>& onPiece) {
+  calls.push_back("ReadFileInPieces(" + Utf8(path) + ")");
+  const auto found = files.find(path);
+  if (found == files.end() || unreadableFiles.count(path) > 0) return false;
+  // Pieces of an odd size, so that blocks straddle them.
+  constexpr size_t kPieceSize = 100003;
+  const std::string_view bytes = found->second;
+  for (size_t at = 0; at < bytes.size(); at += kPieceSize) onPiece(bytes.substr(at, kPieceSize));
+  return true;
+}
+
+void FakePlatform::SettlePartialDownloads(const std::u16string& folder,
+                                          const std::map<std::u16string, std::string>& wanted) {
+  std::string pairs;
+  for (const auto& [target, release] : wanted) {
+    pairs += (pairs.empty() ? "" : ",") + Utf8(target) + "=" + release;
+  }
+  calls.push_back("SettlePartialDownloads(" + Utf8(folder) + "|" + pairs + ")");
+}
+
 void FakePlatform::SettleAsideCopies(const std::u16string& folder,
                                      const std::vector<std::u16string>& recordedTargets) {
   calls.push_back("SettleAsideCopies(" + Utf8(folder) + "|" + Join(recordedTargets) + ")");
@@ -68,11 +98,18 @@ std::string FakePlatform::FetchServerList(const std::u16string& url, uint64_t si
   return served.size() > sizeLimit ? std::string() : served;
 }
 
+std::string FakePlatform::FetchBlockIndex(const std::u16string& url) {
+  calls.push_back("FetchBlockIndex(" + Utf8(url) + ")");
+  const auto found = blockIndices.find(url);
+  return found == blockIndices.end() ? std::string() : found->second;
+}
+
 bool FakePlatform::DownloadFile(const DownloadRequest& request) {
   const std::string digest =
       request.expectedDigest.empty() ? "" : "|sha256=" + EncodeHex(request.expectedDigest);
   calls.push_back("DownloadFile(" + Utf8(request.url) + "|" + Utf8(request.localPath) + "|" +
                   Utf8(request.displayName) + digest + ")");
+  requests.push_back(request);
   if (failingDownloads.count(request.url) > 0) return false;
   existingPaths.insert(request.localPath);
   return true;

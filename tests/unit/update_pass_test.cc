@@ -5,7 +5,11 @@
 
 #include <cctype>
 #include <optional>
+#include <random>
 
+#include "base/hex_text.h"
+#include "base/sha256.h"
+#include "lists/block_index.h"
 #include "tests/unit/fake_platform.h"
 
 namespace {
@@ -71,7 +75,10 @@ TEST_F(UpdatePassTest, NothingToDoShowsNothingAndKeepsTheRecord) {
   EXPECT_TRUE(Run(server));
   EXPECT_THAT(platform.calls,
               ElementsAre("CloseRunningApplications(run.exe)", kReadLocalList, kReadInfoFile,
-                          "PathExists(C:\\corvane3\\a.dll)", "PathExists(C:\\corvane3\\run.exe)"));
+                          "PathExists(C:\\corvane3\\a.dll)", "PathExists(C:\\corvane3\\run.exe)",
+                          // Partials of files at other releases go even when nothing is fetched.
+                          "SettlePartialDownloads(C:\\corvane3|C:\\corvane3\\a.dll=2|,"
+                          "C:\\corvane3\\run.exe=2|)"));
   EXPECT_EQ(LocalList(), "a.dll|2\nrun.exe|2\n");
 }
 
@@ -82,6 +89,8 @@ TEST_F(UpdatePassTest, FiveFilesCountUpResetTheBarAndReportAfterTheWindowIsGone)
   EXPECT_THAT(
       platform.calls,
       ElementsAre("CloseRunningApplications()", kReadLocalList, kReadInfoFile,
+                  "SettlePartialDownloads(C:\\corvane3|C:\\corvane3\\a=1|,C:\\corvane3\\b=1|,"
+                  "C:\\corvane3\\c=1|,C:\\corvane3\\d=1|,C:\\corvane3\\e=1|)",
                   "CreateProgressWindow()", "SetFileListText(a,b,c,d,e)",
                   "SetOverallProgressText(0/5)",
                   "SetOverallProgressText(1/5)", Download("a", "a"), "ResetProgressBar()",
@@ -273,6 +282,65 @@ TEST_F(UpdatePassTest, ListedDigestsTravelWithTheirDownloads) {
                          "config.i.zip|2|" + d2 + "\n"
                          "later.dat|1|" + d1 + "\nlater.dat|2\n"
                          "odd.dat|4|5\n");
+}
+
+std::string RandomBytes(size_t size, unsigned seed) {
+  std::mt19937_64 generator(seed);
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(generator());
+  return bytes;
+}
+
+std::string IndexOf(const std::string& file) {
+  BlockIndexBuilder builder(file.size());
+  builder.Add(file);
+  return FormatBlockIndex(*builder.Finish(Sha256Of(file)));
+}
+
+// Each request as its plan's runs: "h<offset>+<length>" copied, "f+<length>"
+// fetched, or "whole".
+std::vector<std::string> Plans(const std::vector<DownloadRequest>& requests) {
+  std::vector<std::string> plans;
+  for (const DownloadRequest& request : requests) {
+    std::string text = request.plan ? "" : "whole";
+    for (const AssemblyRun& run : request.plan ? request.plan->runs : std::vector<AssemblyRun>()) {
+      text += (run.held ? " h" + std::to_string(run.heldOffset) : std::string(" f")) + "+" +
+              std::to_string(run.length);
+    }
+    plans.push_back(text);
+  }
+  return plans;
+}
+
+// Only a large installed copy of a file the list gives a digest for is
+// searched, and only with an index of that very digest.
+TEST_F(UpdatePassTest, LargeInstalledCopiesAreReusedByTheirListedDigestsIndex) {
+  const std::string installed = RandomBytes(kBlockIndexThreshold + 1000, 1);
+  std::string changed = installed;
+  changed.replace(5 << 20, 10, "0123456789");
+  const std::string digest = EncodeHex(Sha256Of(changed));
+  for (const char16_t* name : {u"big.dat", u"other.dat", u"plain.dat"}) {
+    platform.files[u"C:\\corvane3\\" + std::u16string(name)] = installed;
+    platform.blockIndices[std::u16string(BaseUrl) + name + u".crv3blocks"] = IndexOf(changed);
+  }
+  platform.fileSizes[u"C:\\corvane3\\small.dat"] = kBlockIndexThreshold - 1;
+  platform.files[kLocalList] = "old|1\n";
+
+  EXPECT_TRUE(Run("big.dat|2|" + digest + "\nother.dat|2|" + std::string(64, 'a') +
+                  "\nplain.dat|2\nsmall.dat|2|" + digest + "\n"));
+  EXPECT_THAT(platform.CallsTo("FetchBlockIndex"),
+              ElementsAre("FetchBlockIndex(" + kUrl + "big.dat.crv3blocks)",
+                          "FetchBlockIndex(" + kUrl + "other.dat.crv3blocks)"));
+  EXPECT_THAT(platform.CallsTo("ReadFileInPieces"),
+              ElementsAre("ReadFileInPieces(C:\\corvane3\\big.dat)"));
+  const uint64_t block = BlockSizeFor(changed.size());
+  const uint64_t after = (5 << 20) + block;
+  EXPECT_THAT(Plans(platform.requests),
+              ElementsAre(" h0+5242880 f+" + std::to_string(block) + " h" + std::to_string(after) +
+                              "+" + std::to_string(changed.size() - after),
+                          "whole", "whole", "whole"));
+  EXPECT_EQ(platform.requests[0].release, "2|" + digest);
+  EXPECT_EQ(platform.requests[2].release, "2|");
 }
 
 TEST_F(UpdatePassTest, NamesWindowsStoresInsideAreFetchedAsListed) {

@@ -5,9 +5,15 @@ while the status line rises from 0 to 100 without falling back or passing
 100; a small file shows the same. A file that the drive clearly cannot hold
 fails at the start of its body instead of after filling the disk. The files
 are sparse on the server; the cache copy and the staged file are real, so
-the large case needs free disk and says so when it skips."""
+the large case needs free disk and says so when it skips.
+
+A changed file published with its block index is updated from the installed
+copy and ranged requests for its changed blocks only; a range the server
+answers with other bytes fails the digest, the file is fetched whole in the
+same run and, its bytes still wrong, the installed copy stays untouched."""
 import hashlib
 import os
+import random
 import re
 import shutil
 
@@ -16,6 +22,7 @@ import pytest
 from bench import invariant, paths
 from bench.update_checks import BASE_PATH, DONE, LIST_PATH, boxes, failure_box, texts_set
 from test_nginx import nginx  # noqa: F401 (fixture)
+from test_publish import NATIVE, publish_native, require, write_tree
 
 NAME = "pack.dat"
 PAST_4_GB = 2**32 + 2**28
@@ -114,3 +121,57 @@ def test_file_the_drive_cannot_hold_fails_at_the_start_of_its_body(bench, prefix
     sent = nginx.body_bytes_sent(BASE_PATH + NAME)
     print(f"{NAME}: {sent} of {size} body bytes sent")
     assert len(sent) == 1 and sent[0] < size // 10, sent
+
+
+def changed_pack(pack, rng):
+    """pack with three stretches overwritten and 50,000 bytes inserted."""
+    changed = bytearray(pack)
+    for offset in (1 << 20, 17 << 20, 33 << 20):
+        changed[offset:offset + 1000] = rng.randbytes(1000)
+    changed[10 << 20:10 << 20] = rng.randbytes(50_000)
+    return bytes(changed)
+
+
+def test_a_changed_large_file_is_updated_by_its_changed_blocks(bench, prefix, nginx, tmp_path):
+    require(NATIVE)
+    rng = random.Random(25)
+    release = {"crv3v2.exe": paths.program("fake_app").read_bytes(),
+               NAME: rng.randbytes(40 << 20)}
+    installed = release[NAME]
+    source, served = tmp_path / "release", tmp_path / "served"
+
+    def publish(*options):
+        write_tree(source, release)
+        published = publish_native(source, "--out", served, *options)
+        assert published.returncode == 0, published.stderr
+        nginx.serve_folder(served, BASE_PATH)
+
+    def run(expected_boxes):
+        nginx.clear_requests()
+        before = invariant.snapshot(prefix)
+        result = bench.run(preset="wine-https", child_wait_ms=3000)
+        invariant.check(prefix, before, result, nginx)
+        assert boxes(result) == expected_boxes
+        return [(r.status, sent) for r, (_, sent) in zip(nginx.requests, nginx.bytes_sent)
+                if r.path == (BASE_PATH + NAME).encode()]
+
+    publish()
+    run([DONE])
+    release[NAME] = changed_pack(installed, rng)
+    publish("--previous", served)
+
+    # A block the index describes, served with other bytes.
+    tampered = bytearray(release[NAME])
+    tampered[(17 << 20) + 50_000] ^= 0xFF
+    nginx.serve(BASE_PATH + NAME, bytes(tampered))
+    answers = run([failure_box([NAME])])
+    assert prefix.app_files()[NAME] == installed
+    assert sum(sent for _, sent in answers) >= len(tampered), answers
+
+    nginx.serve(BASE_PATH + NAME, release[NAME])
+    answers = run([DONE])
+    assert prefix.app_files()[NAME] == release[NAME]
+    print(f"by blocks: {answers}")
+    assert answers and all(status == 206 for status, _ in answers), answers
+    assert sum(sent for _, sent in answers) < len(release[NAME]) // 20, answers
+    assert nginx.body_bytes_sent(BASE_PATH + NAME + ".crv3blocks")

@@ -4,6 +4,7 @@
 
 #include "base/scoped_win.h"
 #include "base/url_cache_win.h"
+#include "base/message_pump_win.h"
 #include "base/wide_string_win.h"
 #include "download/download_file.h"
 #include "download/file_replacement.h"
@@ -17,16 +18,6 @@
 namespace {
 
 constexpr DWORD kReadPieceSize = 1 << 20;
-
-// Takes every message waiting for this thread and returns as soon as the
-// queue is empty; it never waits for one.
-void PumpWaitingMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
 
 }  // namespace
 

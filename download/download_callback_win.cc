@@ -5,6 +5,7 @@
 
 #include "base/bind_status_callback_win.h"
 #include "base/http_answer.h"
+#include "base/message_pump_win.h"
 #include "base/scoped_win.h"
 #include "base/wide_string_win.h"
 #include "download/disk_room_win.h"
@@ -140,14 +141,6 @@ class DownloadCallback final : public BindStatusCallbackBase<IHttpNegotiate> {
 };
 
 }  // namespace
-
-void PumpWaitingMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
 
 IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
                                          ProgressDisplay showProgress,

@@ -24,8 +24,4 @@ IBindStatusCallback* NewDownloadCallback(const std::u16string& displayName,
                                          const std::u16string& requestHeaders,
                                          DownloadResponse* response);
 
-// Takes every message waiting for this thread and returns as soon as the
-// queue is empty; it never waits for one.
-void PumpWaitingMessages();
-
 #endif  // DOWNLOAD_DOWNLOAD_CALLBACK_WIN_H_

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/ascii_case.h"
+#include "base/message_pump_win.h"
 #include "base/scoped_win.h"
 #include "base/sha256.h"
 #include "base/staging_path.h"

@@ -12,16 +12,6 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
   return text.substr(first, text.find_last_not_of(u" \t") - first + 1);
 }
 
-std::optional<uint64_t> ParseLength(std::u16string_view digits) {
-  if (digits.empty() || digits.size() > 18) return std::nullopt;
-  uint64_t value = 0;
-  for (const char16_t digit : digits) {
-    if (digit < u'0' || digit > u'9') return std::nullopt;
-    value = value * 10 + (digit - u'0');
-  }
-  return value;
-}
-
 bool IsContentCoded(std::u16string_view headers) {
   const auto coding = HeaderValue(headers, u"Content-Encoding");
   return coding && !EqualsIgnoringAsciiCase<char16_t>(*coding, u"identity");
@@ -29,7 +19,7 @@ bool IsContentCoded(std::u16string_view headers) {
 
 std::optional<uint64_t> ContentLength(std::u16string_view headers) {
   const auto length = HeaderValue(headers, u"Content-Length");
-  return length ? ParseLength(*length) : std::nullopt;
+  return length ? ParseDecimalDigits(*length) : std::nullopt;
 }
 
 std::optional<uint64_t> AnnouncedLength(const HttpAnswer& answer) {
@@ -64,4 +54,14 @@ bool IsWholeBody(const HttpAnswer& answer, uint64_t storedSize) {
 std::optional<uint64_t> PlainBodyLength(const std::u16string& headers) {
   if (IsContentCoded(headers)) return std::nullopt;
   return ContentLength(headers);
+}
+
+std::optional<uint64_t> ParseDecimalDigits(std::u16string_view digits) {
+  if (digits.empty() || digits.size() > 18) return std::nullopt;
+  uint64_t value = 0;
+  for (const char16_t digit : digits) {
+    if (digit < u'0' || digit > u'9') return std::nullopt;
+    value = value * 10 + (digit - u'0');
+  }
+  return value;
 }

@@ -36,4 +36,8 @@ struct HttpAnswer {
 [[nodiscard]] std::optional<std::u16string_view> HeaderValue(std::u16string_view headers,
                                                              std::u16string_view name);
 
+// Plain decimal digits of a header value, at most 18 so that they never
+// overflow; nothing for anything else (signs, blanks, an empty text).
+[[nodiscard]] std::optional<uint64_t> ParseDecimalDigits(std::u16string_view digits);
+
 #endif  // BASE_HTTP_ANSWER_H_

@@ -27,7 +27,6 @@ import os
 import pathlib
 import random
 import shutil
-import signal
 import subprocess
 import sys
 import threading
@@ -43,7 +42,7 @@ from bench.launcher import Runner  # noqa: E402
 from bench.nginx import NginxServer  # noqa: E402
 from bench.prefix import WinePrefix  # noqa: E402
 from bench.update_checks import BASE_PATH, boxes  # noqa: E402
-from gzip_bench import LINK  # noqa: E402
+from gzip_bench import LINK, run_inside_slow_link  # noqa: E402
 from publish_bench import PUBLISHER  # noqa: E402
 
 WORK = REPO / "build" / "block-update-bench"
@@ -202,16 +201,9 @@ def main():
         sys.exit(f"needs {7 * size >> 20} MB free under {paths.BUILD}")
     shutil.rmtree(WORK, ignore_errors=True)
     WORK.mkdir(parents=True)
-    # Its own process group, so that a run past the time limit ends with
-    # everything it started (nginx, Wine) and leaves the lock.
-    inside = subprocess.Popen(["unshare", "-n", sys.executable, __file__, "--inside-slow-link",
-                               "--size-mb", str(options.size_mb)], start_new_session=True)
     try:
-        inside.wait(timeout=LINK_TIMEOUT_S)
-    except subprocess.TimeoutExpired:
-        os.killpg(inside.pid, signal.SIGKILL)
-        inside.wait()
-        print(f"the slow-link runs took longer than {LINK_TIMEOUT_S} s and were stopped")
+        run_inside_slow_link([__file__, "--inside-slow-link", "--size-mb", str(options.size_mb)],
+                             LINK_TIMEOUT_S)
     finally:
         shutil.rmtree(WORK, ignore_errors=True)
 

@@ -164,6 +164,20 @@ def slow_link_runs():
               f"{gzip[2] / plain[2]:.0%} of the time")
 
 
+def run_inside_slow_link(command, timeout_s):
+    """Runs the Python command in a network namespace of its own, where it
+    limits the loopback link itself. Its own process group, so that a run past
+    the time limit ends with everything it started (nginx, Wine) and leaves
+    the lock."""
+    inside = subprocess.Popen(["unshare", "-n", sys.executable, *command], start_new_session=True)
+    try:
+        inside.wait(timeout=timeout_s)
+    except subprocess.TimeoutExpired:
+        os.killpg(inside.pid, signal.SIGKILL)
+        inside.wait()
+        print(f"the slow-link runs took longer than {timeout_s} s and were stopped")
+
+
 def main():
     if sys.argv[1:] == ["--inside-slow-link"]:
         slow_link_runs()
@@ -174,16 +188,8 @@ def main():
     shutil.rmtree(WORK, ignore_errors=True)
     WORK.mkdir(parents=True)
     publisher_times()
-    # Its own process group, so that a run past the time limit ends with
-    # everything it started (nginx, Wine) and leaves the lock.
-    inside = subprocess.Popen(["unshare", "-n", sys.executable, __file__, "--inside-slow-link"],
-                              start_new_session=True)
     try:
-        inside.wait(timeout=LINK_TIMEOUT_S)
-    except subprocess.TimeoutExpired:
-        os.killpg(inside.pid, signal.SIGKILL)
-        inside.wait()
-        print(f"the slow-link runs took longer than {LINK_TIMEOUT_S} s and were stopped")
+        run_inside_slow_link([__file__, "--inside-slow-link"], LINK_TIMEOUT_S)
     finally:
         shutil.rmtree(WORK, ignore_errors=True)
 

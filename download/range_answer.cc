@@ -24,19 +24,8 @@ std::u16string Decimal(uint64_t value) {
   return digits;
 }
 
-// Plain decimal digits only, short enough never to overflow.
-std::optional<uint64_t> ParseDecimal(std::u16string_view digits) {
-  if (digits.empty() || digits.size() > 18) return std::nullopt;
-  uint64_t value = 0;
-  for (const char16_t digit : digits) {
-    if (digit < u'0' || digit > u'9') return std::nullopt;
-    value = value * 10 + (digit - u'0');
-  }
-  return value;
-}
-
 std::optional<uint64_t> ParseDecimal(std::string_view digits) {
-  return ParseDecimal(std::u16string(digits.begin(), digits.end()));
+  return ParseDecimalDigits(std::u16string(digits.begin(), digits.end()));
 }
 
 struct ContentRange {
@@ -55,9 +44,9 @@ std::optional<ContentRange> ParseContentRange(std::u16string_view value) {
   if (dash == std::u16string_view::npos || slash == std::u16string_view::npos || slash < dash) {
     return std::nullopt;
   }
-  const auto first = ParseDecimal(value.substr(0, dash));
-  const auto last = ParseDecimal(value.substr(dash + 1, slash - dash - 1));
-  const auto total = ParseDecimal(value.substr(slash + 1));
+  const auto first = ParseDecimalDigits(value.substr(0, dash));
+  const auto last = ParseDecimalDigits(value.substr(dash + 1, slash - dash - 1));
+  const auto total = ParseDecimalDigits(value.substr(slash + 1));
   if (!first || !last || !total || *first > *last || *last >= *total) return std::nullopt;
   return ContentRange{{*first, *last}, *total};
 }

@@ -153,6 +153,9 @@ bool IsStorableName(std::u16string_view name, const std::u16string& applicationD
   }
   const std::u16string_view stored = StoredComponent(components.back());
   if (IsStagingPath(stored) || IsAsidePath(stored)) return false;
+  // A download stored as the journal would replace the launcher's own notes
+  // of its aside copies and cut transfers in the middle of the run.
+  if (components.size() == 1 && EqualsIgnoringAsciiCase(stored, kOwnedFilesName)) return false;
   return applicationDirectory.size() + StoredLength(components) <= kMaxPathUnits;
 }
 

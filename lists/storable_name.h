@@ -12,7 +12,8 @@
 // "/lead.dat" as "lead.dat"). False only for names that could reach outside
 // the directory or can never be a file there: no component at all, a
 // component made only of dots and blanks ("..", ". "), any ":" (drives,
-// streams), device names, the launcher's staging ending, names whose stored
+// streams), device names, the launcher's staging and aside endings, its
+// journal at the top of the directory, names whose stored
 // path does not fit the platform's path limit (MAX_PATH), and names longer
 // than any path Windows takes (32,767 units with the directory).
 [[nodiscard]] bool IsStorableName(std::u16string_view name,

@@ -85,6 +85,9 @@ TEST(IsStorableNameTest, TakesWhatWindowsStoresInsideTheDirectory) {
       {u"crv3launcher.exe.crv3old", false},
       {u"sub/X.DLL.Crv3Old .", false},
       {u"x.crv3old/inner.dat", true},
+      // ...and its journal, at the top of the directory only.
+      {u"/Owned_Files.TXT .", false},
+      {u"sub/owned_files.txt", true},
       // The path limit counts the stored path, never the staging ending.
       {NameWithPathLength(259), true},
       {NameWithPathLength(260), false},

@@ -282,12 +282,8 @@ class Runner:
 
     def _drive(self, driver_args, env, timeout, file_trace):
         """Runs the driver; returns its events and stderr (the relay trace).
-        Once, in a CI run of every scenario under wine64, the driver printed
-        nothing at all: no event (it writes its first right after starting
-        the launcher) and an empty stderr; the same file run 23 times more,
-        8 of them with both cores kept busy, did not show it again, and the
-        cause is not known. Such a run never started the launcher, so it is
-        tried once more, and said so on stderr with the driver's exit code."""
+        A driver that printed nothing never started the launcher: seen once
+        in CI under wine64, cause unknown, so it gets one more try."""
         for attempt in (1, 2):
             # Files, not pipes: Wine's desktop process, started by the first
             # window, inherits the descriptors and would keep pipes open.
@@ -301,8 +297,8 @@ class Runner:
             trace = err_file.read_text("utf-8", "replace")
             if events or attempt == 2:
                 break
-            print(f"bench: the driver printed nothing (exit {driver.returncode}, "
-                  f"stderr {trace[-500:]!r}); running it again", file=sys.stderr)
+            print(f"bench: the driver printed nothing (exit {driver.returncode}); again",
+                  file=sys.stderr)
         assert any(e["event"] == "started" for e in events), (
             f"the driver could not start the launcher: exit {driver.returncode}, "
             f"events {events}, stderr {trace[-2000:]!r}")
